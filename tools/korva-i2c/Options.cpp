@@ -1,0 +1,156 @@
+#include "Options.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <set>
+
+namespace {
+// Decimal, or hexadecimal with 0x; the whole text must be the number.
+bool ParseInteger(const std::string& text, long low, long high, long& result)
+{
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    if (digits.empty() || digits[0] == '-' || digits[0] == '+' || digits[0] == ' ')
+        return false;
+    char* end = nullptr;
+    result = std::strtol(digits.c_str(), &end, hex ? 16 : 10);
+    return *end == '\0' && result >= low && result <= high;
+}
+
+const std::set<std::string> VALUE_OPTIONS = {"--port",       "--addr",    "--input",
+                                             "--full-scale", "--control", "--value"};
+
+// Which value options each command takes.
+const std::map<std::string, std::set<std::string>>& CommandOptions()
+{
+    static const std::map<std::string, std::set<std::string>> table = {
+        {"detect", {"--port"}},
+        {"scan", {"--port"}},
+        {"read", {"--port", "--addr", "--input", "--full-scale", "--control"}},
+        {"write", {"--port", "--addr", "--value"}},
+        {"help", {}},
+    };
+    return table;
+}
+
+std::string SetValue(const std::string& name, const std::string& text, ToolOptions& options)
+{
+    long number = 0;
+    if (name == "--port") {
+        if (!ParseInteger(text, 0, 65535, number))
+            return "--port needs a port number: 1 or 2";
+        options.port = static_cast<std::uint16_t>(number);
+    } else if (name == "--addr") {
+        if (!ParseInteger(text, 0, 0xFE, number) || (number & 1))
+            return "--addr needs an 8-bit address with bit 0 clear, such as 0x90";
+        options.address = static_cast<int>(number);
+    } else if (name == "--input") {
+        if (!ParseInteger(text, 0, 3, number))
+            return "--input needs a converter input from 0 to 3";
+        options.input = static_cast<int>(number);
+    } else if (name == "--full-scale") {
+        char* end = nullptr;
+        options.fullScale = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !std::isfinite(options.fullScale) ||
+            options.fullScale <= 0.0)
+            return "--full-scale needs a number above 0, such as 5.0";
+    } else if (name == "--control") {
+        if (!ParseInteger(text, 0, 0xFF, number) || (number & 3))
+            return "--control needs a byte with bits 1 and 0 clear, such as 0x40";
+        options.control = static_cast<std::uint8_t>(number);
+    } else if (name == "--value") {
+        if (!ParseInteger(text, 0, 0xFF, number))
+            return "--value needs a byte from 0 to 255 (0x00 to 0xFF)";
+        options.value = static_cast<int>(number);
+    }
+    return "";
+}
+
+std::string CheckComplete(const ToolOptions& options)
+{
+    if (options.command.empty())
+        return "no command given";
+    if ((options.command == "read" || options.command == "write") && options.address < 0)
+        return options.command + " needs --addr";
+    if (options.command == "write" && options.value < 0)
+        return "write needs --value";
+    return "";
+}
+} // namespace
+
+std::string ParseOptions(int argc, const char* const* argv, ToolOptions& options)
+{
+    std::set<std::string> given;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            options.command = "help";
+            return "";
+        }
+        if (arg == "--simulate" || arg == "--trace") {
+            (arg == "--simulate" ? options.simulate : options.trace) = true;
+            continue;
+        }
+        if (arg.rfind("--", 0) != 0) {
+            if (!options.command.empty())
+                return "unexpected argument '" + arg + "'";
+            if (!CommandOptions().count(arg))
+                return "unknown command '" + arg + "'";
+            options.command = arg;
+            continue;
+        }
+        std::string value;
+        const auto equals = arg.find('=');
+        if (equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+            arg.erase(equals);
+        } else if (i + 1 < argc) {
+            value = argv[++i];
+        } else {
+            return arg + " needs a value";
+        }
+        if (!VALUE_OPTIONS.count(arg))
+            return "unknown option '" + arg + "'";
+        given.insert(arg);
+        if (std::string error = SetValue(arg, value, options); !error.empty())
+            return error;
+    }
+    if (std::string error = CheckComplete(options); !error.empty())
+        return error;
+    for (const std::string& option : given)
+        if (!CommandOptions().at(options.command).count(option))
+            return options.command + " does not take " + option;
+    return "";
+}
+
+const char* UsageText()
+{
+    return R"(Usage: korva-i2c COMMAND [OPTIONS]
+
+Talks to the PCF8584 I2C controller behind an EPP parallel port.
+
+Commands:
+  detect  --port N                  is a controller there?
+  scan    --port N                  list the addresses that answer
+  read    --port N --addr A         read the byte of an 8-bit port device
+  read    --port N --addr A --input I [--full-scale F] [--control C]
+                                    read input I (0..3) of a converter,
+                                    scaled so that raw 255 gives F (255)
+  write   --port N --addr A --value V
+                                    write byte V to the device at A
+
+Options:
+  --port N      1 = /dev/parport0 (default), 2 = /dev/parport1
+  --addr A      device address in 8-bit form (7-bit address << 1), e.g. 0x90
+  --control C   converter control byte, the input is added (default 0x40)
+  --simulate    use a simulated board instead of the port: converters at
+                0x90 0x92 0x94 0x96 (inputs 0..3 read 0x00 0x80 0xFF 0x40),
+                port devices at 0x40 0x42; port 2 has no controller
+  --trace       print the register accesses to standard error
+  -h, --help    show this text
+
+Numbers are decimal or hexadecimal with 0x. Exit status: 0 done, 1 bus or
+port error, 2 wrong command line.
+)";
+}

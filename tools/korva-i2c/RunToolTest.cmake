@@ -1,0 +1,13 @@
+# Runs TOOL with ARGS (comma-separated) and fails unless it exits with
+# EXIT_STATUS and its standard output plus standard error match EXPECT.
+string(REPLACE "," ";" args "${ARGS}")
+execute_process(COMMAND ${TOOL} ${args}
+  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+set(all "${out}${err}")
+if(NOT status STREQUAL EXIT_STATUS)
+  message(FATAL_ERROR "exit status ${status}, expected ${EXIT_STATUS}; output:\n${all}")
+endif()
+if(NOT all MATCHES "${EXPECT}")
+  message(FATAL_ERROR "output does not match '${EXPECT}':\n${all}")
+endif()
+message(STATUS "ok:\n${all}")
