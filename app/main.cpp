@@ -1,0 +1,3 @@
+#include "app/VelkorApp.h"
+
+int main(int argc, char* argv[]) { return RunVelkorApp(argc, argv); }

@@ -1,0 +1,159 @@
+#include "framework/TemplateBuilder.h"
+
+#include "framework/ProgressCtrl.h"
+#include "framework/Resources.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+
+void CPictureCtrl::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
+        emit clicked();
+    QLabel::mouseReleaseEvent(e);
+}
+
+DialogUnits DialogUnitsFor(const QString& fontName, int pointSize)
+{
+    QFont font(fontName, pointSize);
+    font.setStyleHint(QFont::SansSerif);
+    const QFontMetrics fm(font);
+    const int avg = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return DialogUnits{(avg / 26 + 1) / 2, fm.height(), font};
+}
+
+namespace {
+
+Qt::Alignment textAlignment(unsigned style)
+{
+    if (style & CS_Center)
+        return Qt::AlignHCenter;
+    if (style & CS_Right)
+        return Qt::AlignRight;
+    return Qt::AlignLeft;
+}
+
+QWidget* makeEdit(const ControlTemplate& c, QWidget* parent)
+{
+    auto* e = new QLineEdit(parent);
+    e->setAlignment(textAlignment(c.style) | Qt::AlignVCenter);
+    e->setReadOnly(c.style & CS_ReadOnly);
+    e->setFrame(c.style & CS_Border);
+    if (c.style & CS_ReadOnly) {
+        // Read-only fields look like the dialog, as the user expects.
+        QPalette pal = e->palette();
+        pal.setColor(QPalette::Base, pal.color(QPalette::Window));
+        e->setPalette(pal);
+        if (!(c.style & CS_TabStop))
+            e->setFocusPolicy(Qt::NoFocus);
+    }
+    e->setTextMargins(0, 0, 0, 0);
+    return e;
+}
+
+QWidget* makePicture(const ControlTemplate& c, QWidget* parent, const DialogUnits& u)
+{
+    auto* p = new CPictureCtrl(parent);
+    QPixmap pix(BitmapPath(c.text.toInt()));
+    if (!pix.isNull()) {
+        const QSize box(u.x(c.cx), u.y(c.cy));
+        if (pix.width() > box.width() || pix.height() > box.height())
+            pix = pix.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        p->setPixmap(pix);
+    }
+    p->setAlignment(Qt::AlignCenter);
+    return p;
+}
+
+} // namespace
+
+BuiltTemplate BuildTemplate(const DialogTemplate& tpl, QWidget* parent,
+                            const std::function<void(int)>& onCommand)
+{
+    BuiltTemplate built;
+    built.units = DialogUnitsFor(tpl.fontName, tpl.pointSize);
+    const DialogUnits& u = built.units;
+    parent->setFont(u.font);
+    built.clientSize = QSize(u.x(tpl.cx), u.y(tpl.cy));
+
+    QButtonGroup* group = nullptr;
+    QList<QWidget*> groupBoxes;
+    for (const ControlTemplate& c : tpl.controls) {
+        QWidget* w = nullptr;
+        switch (c.kind) {
+        case CtlKind::Static: {
+            auto* l = new QLabel(c.text, parent);
+            l->setAlignment(textAlignment(c.style) | Qt::AlignTop);
+            w = l;
+            break;
+        }
+        case CtlKind::Edit: w = makeEdit(c, parent); break;
+        case CtlKind::Button: {
+            auto* b = new QPushButton(c.text, parent);
+            b->setAutoDefault(false);
+            b->setDefault(c.style & CS_DefPush);
+            const int id = c.id;
+            QObject::connect(b, &QPushButton::clicked, parent, [onCommand, id] { onCommand(id); });
+            w = b;
+            break;
+        }
+        case CtlKind::Radio: {
+            QAbstractButton* b = nullptr;
+            if (c.style & CS_PushLike) {
+                auto* pb = new QPushButton(c.text, parent);
+                pb->setCheckable(true);
+                pb->setAutoDefault(false);
+                b = pb;
+            } else {
+                b = new QRadioButton(c.text, parent);
+            }
+            if (!group || (c.style & CS_Group))
+                group = new QButtonGroup(parent);
+            group->addButton(b);
+            w = b;
+            break;
+        }
+        case CtlKind::CheckBox: w = new QCheckBox(c.text, parent); break;
+        case CtlKind::GroupBox: {
+            auto* g = new QGroupBox(c.text, parent);
+            groupBoxes.append(g);
+            w = g;
+            break;
+        }
+        case CtlKind::Picture: {
+            auto* p = static_cast<CPictureCtrl*>(makePicture(c, parent, u));
+            if (c.style & CS_Notify) {
+                const int id = c.id;
+                QObject::connect(p, &CPictureCtrl::clicked, parent, [onCommand, id] { onCommand(id); });
+            }
+            w = p;
+            break;
+        }
+        case CtlKind::Progress: w = new CProgressCtrl(parent, c.style & CS_Vertical); break;
+        }
+        if (c.kind != CtlKind::Radio)
+            group = nullptr;
+        w->setGeometry(u.x(c.x), u.y(c.y), u.x(c.cx), u.y(c.cy));
+        if (c.id >= 0) {
+            w->setObjectName(QString::number(c.id));
+            built.controls.insert(c.id, w);
+        }
+        if (c.style & CS_Disabled)
+            w->setEnabled(false);
+        if (c.style & CS_Hidden)
+            w->hide();
+        if (c.kind == CtlKind::Static || c.kind == CtlKind::GroupBox || c.kind == CtlKind::Progress)
+            w->setFocusPolicy(Qt::NoFocus);
+    }
+    // Frames sit behind the controls they enclose.
+    for (QWidget* g : groupBoxes)
+        g->lower();
+    return built;
+}

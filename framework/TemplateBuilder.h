@@ -1,0 +1,47 @@
+#pragma once
+// Builds the widgets of a dialog template into a parent widget. Every control
+// with an id gets its decimal id as objectName.
+
+#include "framework/DialogTemplate.h"
+
+#include <QFont>
+#include <QHash>
+#include <QLabel>
+#include <QSize>
+#include <functional>
+
+class QWidget;
+
+// A static bitmap; with the notify style a click is a command with its id.
+class CPictureCtrl : public QLabel
+{
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* e) override;
+};
+
+struct DialogUnits
+{
+    int baseX, baseY;  // pixels per 4 horizontal and 8 vertical dialog units
+    QFont font;
+    int x(int dlu) const { return (dlu * baseX + 2) / 4; }
+    int y(int dlu) const { return (dlu * baseY + 4) / 8; }
+};
+
+DialogUnits DialogUnitsFor(const QString& fontName, int pointSize);
+
+struct BuiltTemplate
+{
+    QHash<int, QWidget*> controls;
+    QSize clientSize;
+    DialogUnits units;
+};
+
+// onCommand receives the id of a clicked button or notifying picture.
+BuiltTemplate BuildTemplate(const DialogTemplate& tpl, QWidget* parent,
+                            const std::function<void(int)>& onCommand);

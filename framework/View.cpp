@@ -1,0 +1,138 @@
+#include "framework/View.h"
+
+#include "framework/Document.h"
+#include "framework/WndTimers.h"
+#include "res/resource.h"
+
+#include <QMdiSubWindow>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+CView::CView(QWidget* parent)
+    : QWidget(parent), m_timers(new CWndTimers([this](quintptr id) { OnTimer(id); }, this))
+{
+}
+
+CView::~CView()
+{
+    if (m_pDocument)
+        m_pDocument->RemoveView(this);
+}
+
+void CView::SetDocument(CDocument* pDocument)
+{
+    if (m_pDocument == pDocument)
+        return;
+    if (m_pDocument)
+        m_pDocument->RemoveView(this);
+    m_pDocument = pDocument;
+    if (m_pDocument)
+        m_pDocument->AddView(this);
+}
+
+void CView::OnDestroy()
+{
+    m_bDestroyed = true;
+    m_timers->KillAll();
+}
+
+void CView::OnTitleChanged()
+{
+    if (QMdiSubWindow* f = GetParentFrame(); f && m_pDocument)
+        f->setWindowTitle(m_pDocument->GetTitle());
+}
+
+void CView::SetTimer(quintptr nIDEvent, quint64 nElapse)
+{
+    if (!m_bDestroyed)
+        m_timers->SetTimer(nIDEvent, nElapse);
+}
+bool CView::KillTimer(quintptr nIDEvent) { return m_timers->KillTimer(nIDEvent); }
+bool CView::IsTimerRunning(quintptr nIDEvent) const { return m_timers->IsRunning(nIDEvent); }
+int CView::TimerInterval(quintptr nIDEvent) const { return m_timers->Interval(nIDEvent); }
+void CView::OnTimer(quintptr) {}
+
+QMdiSubWindow* CView::GetParentFrame() const
+{
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget())
+        if (auto* f = qobject_cast<QMdiSubWindow*>(w))
+            return f;
+    return nullptr;
+}
+
+void CView::CloseFrame()
+{
+    if (!m_bDestroyed)
+        OnDestroy();
+    SetDocument(nullptr);
+    if (QMdiSubWindow* f = GetParentFrame()) {
+        f->setAttribute(Qt::WA_DeleteOnClose);
+        f->setProperty("korvaForceClose", true);
+        f->close();
+    }
+}
+
+namespace {
+
+// The window as it appears, scaled to fit the page.
+void printScaled(QPrinter* printer, const QPixmap& shot)
+{
+    QPainter p(printer);
+    const QRect page = p.viewport();
+    QSize size = shot.size();
+    size.scale(page.size(), Qt::KeepAspectRatio);
+    p.setViewport(page.x(), page.y(), size.width(), size.height());
+    p.setWindow(shot.rect());
+    p.drawPixmap(0, 0, shot);
+}
+
+} // namespace
+
+void CView::OnFilePrint(bool bDirect)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    if (!bDirect) {
+        QPrintDialog dlg(&printer, this);
+        if (dlg.exec() != QDialog::Accepted)
+            return;
+    }
+    printScaled(&printer, grab());
+}
+
+void CView::OnFilePrintPreview()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintPreviewDialog preview(&printer, this);
+    const QPixmap shot = grab();
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [&shot](QPrinter* pr) { printScaled(pr, shot); });
+    preview.exec();
+}
+
+bool CView::OnCmdMsg(int nID) { return CCmdTarget::OnCmdMsg(nID); }
+bool CView::HasCmdHandler(int nID) const { return CCmdTarget::HasCmdHandler(nID); }
+bool CView::OnUpdateCmdUI(CCmdUI* pCmdUI) { return CCmdTarget::OnUpdateCmdUI(pCmdUI); }
+
+CFormView::CFormView(int nIDTemplate, QWidget* parent) : CView(parent)
+{
+    if (const DialogTemplate* tpl = FindDialogTemplate(nIDTemplate)) {
+        m_built = BuildTemplate(*tpl, this, [this](int id) { OnCmdMsg(id); });
+        setMinimumSize(m_built.clientSize);
+        resize(m_built.clientSize);
+    }
+}
+
+bool CFormView::UpdateData(bool bSaveAndValidate)
+{
+    CDataExchange dx(this, bSaveAndValidate);
+    try {
+        DoDataExchange(&dx);
+    } catch (const CUserException&) {
+        return false;
+    }
+    return true;
+}
+
+void CFormView::DoDataExchange(CDataExchange*) {}
