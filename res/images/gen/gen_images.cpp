@@ -128,11 +128,12 @@ QPainterPath boltPath(const QRectF& box)
     return path;
 }
 
-void drawBolt(QPainter& p, const QRectF& box, double outline)
+void drawBolt(QPainter& p, const QRectF& box, double outline,
+              const QColor& edge = QColor(10, 30, 60, 220))
 {
     const QPainterPath bolt = boltPath(box);
     if (outline > 0) {
-        p.setPen(QPen(rgba(10, 30, 60, 220), outline, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setPen(QPen(edge, outline, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.setBrush(Qt::NoBrush);
         p.drawPath(bolt);
     }
@@ -437,8 +438,8 @@ void drawPeakGlyph(QPainter& p, const PeakLayout& L)
     p.fillRect(QRect(2, base, L.w - 4, 1), axis);
 
     // Three bars, each with a peak-hold tick; the highest peak is marked red.
-    const double levels[] = {0.34, 0.52, 0.4};
-    const double peaks[] = {0.6, 0.86, 0.7};
+    const double levels[] = {0.42, 0.62, 0.5};
+    const double peaks[] = {0.66, 0.88, 0.76};
     const BarColours* cols[] = {&kGreen, &kYellow, &kGreen};
     const int span = base - 4;
     for (int i = 0; i < 3; ++i) {
@@ -492,22 +493,21 @@ void tbNew(QPainter& p)
     p.setBrush(rgba(200, 210, 222));
     p.drawPath(ear);
 
-    // Sparkle: the page is new.
-    QPainterPath star;
+    // Sparkle: the page is new. Concave arms keep it light.
     const QPointF c(17.5, 17.5);
-    for (int i = 0; i < 8; ++i) {
-        const double r = (i % 2 == 0) ? 5.5 : 1.5;
-        const double a = i * M_PI / 4 - M_PI / 2;
-        const QPointF q(c.x() + r * std::cos(a), c.y() + r * std::sin(a));
-        if (i == 0)
-            star.moveTo(q);
-        else
-            star.lineTo(q);
-    }
-    star.closeSubpath();
-    p.setPen(QPen(rgba(176, 120, 0), 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(vertical(11, 23, rgba(255, 236, 120), rgba(255, 186, 20)));
+    const double r = 5.5;
+    QPainterPath star;
+    star.moveTo(c.x(), c.y() - r);
+    star.quadTo(c, QPointF(c.x() + r, c.y()));
+    star.quadTo(c, QPointF(c.x(), c.y() + r));
+    star.quadTo(c, QPointF(c.x() - r, c.y()));
+    star.quadTo(c, QPointF(c.x(), c.y() - r));
+    p.setPen(QPen(rgba(176, 112, 0, 200), 0.8));
+    p.setBrush(vertical(12, 23, rgba(255, 236, 110), rgba(250, 170, 10)));
     p.drawPath(star);
+    p.setPen(Qt::NoPen);
+    p.setBrush(rgba(255, 255, 240));
+    p.drawEllipse(c, 1.2, 1.2);
 }
 
 void tbOpen(QPainter& p)
@@ -626,7 +626,7 @@ void tbConsumption(QPainter& p)
         p.fillRect(QRect(x, 5, 2, 4), i == 3 ? rgba(220, 60, 50) : rgba(230, 234, 240));
         p.fillRect(QRect(x, 7, 2, 1), rgba(24, 28, 34, 140));
     }
-    drawBolt(p, QRectF(7.5, 11, 9, 11), 1);
+    drawBolt(p, QRectF(7.5, 11, 9, 11), 1, rgba(168, 100, 0));
 }
 
 QImage toolbarStrip(int scale)
