@@ -13,7 +13,6 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <functional>
 
@@ -155,8 +154,8 @@ void drawPixelBolt(QPainter& p, int x, int y)
 
 // The mark on its rounded-square badge, filling a size x size square at origin.
 // Sizes below 24 px get their own pixel layout; larger ones share a 32-unit grid
-// whose coordinates are whole pixels at 32, 64, 128 and 256 (and at 48 for the
-// even ones used here).
+// whose coordinates are whole pixels at 32, 64, 128 and 256. At 24 and 48 a few
+// edges fall between pixels, which is acceptable at those sizes.
 void drawBadge(QPainter& p, int size)
 {
     p.save();
