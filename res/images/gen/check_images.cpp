@@ -250,6 +250,9 @@ void checkDesktopFiles()
 
 int main(int argc, char** argv)
 {
+    // Drawing into images needs no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: check_images <res dir>\n");
