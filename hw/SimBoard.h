@@ -29,6 +29,7 @@ public:
     bool IsClaimed(unsigned portNumber) const;
 
     CSimController& Controller() { return m_controller; }
+    const CSimController& Controller() const { return m_controller; }
 
     PortHandle Claim(unsigned portNumber) override;
     void Release(PortHandle handle) override;

@@ -1,3 +1,6 @@
+# hw/ is plain C++: no moc.
+set_target_properties(korva_hw PROPERTIES AUTOMOC OFF)
+
 # The real parallel-port backend uses libieee1284 (Debian: libieee1284-3-dev),
 # which ships neither a pkg-config nor a CMake file. Without it the layer
 # still builds, and every port claim fails ("EPP-Port in use").

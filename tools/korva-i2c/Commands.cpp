@@ -12,7 +12,7 @@
 namespace {
 std::string Hex(unsigned value)
 {
-    char text[8];
+    char text[16];
     std::snprintf(text, sizeof text, "0x%02X", value);
     return text;
 }
@@ -61,11 +61,11 @@ void Scan(const ToolOptions& options, CI2CBus& bus, std::ostream& out)
     out << "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f\n";
     std::string found;
     for (int row = 0; row < 128; row += 16) {
-        char label[8];
+        char label[16];
         std::snprintf(label, sizeof label, "%02x:", row);
         out << label;
         for (int a = row; a < row + 16; ++a) {
-            char cell[8];
+            char cell[16];
             std::snprintf(cell, sizeof cell, " %02x", a);
             out << (present[a] ? cell : " --");
             if (present[a])
