@@ -139,6 +139,7 @@ CMDIFrameWnd::CMDIFrameWnd(QWidget* parent)
     : QMainWindow(parent), m_mdiArea(new QMdiArea(this)), m_statusBar(this),
       m_timers(new CWndTimers([this](quintptr id) { OnTimer(id); }, this))
 {
+    InitResources();
     setCentralWidget(m_mdiArea);
     m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -41,5 +41,8 @@ QString LoadResString(int id);
 QString CommandPrompt(int id);
 QString CommandTooltip(int id);
 
+// Registers the compiled-in images; call before loading any of them.
+void InitResources();
+
 // Path of a bitmap in the Qt resource system (":/res/bitmaps/<id>.png").
 QString BitmapPath(int id);

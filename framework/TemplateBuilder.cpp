@@ -77,6 +77,7 @@ QWidget* makePicture(const ControlTemplate& c, QWidget* parent, const DialogUnit
 BuiltTemplate BuildTemplate(const DialogTemplate& tpl, QWidget* parent,
                             const std::function<void(int)>& onCommand)
 {
+    InitResources();
     BuiltTemplate built;
     built.units = DialogUnitsFor(tpl.fontName, tpl.pointSize);
     const DialogUnits& u = built.units;
