@@ -161,13 +161,17 @@ namespace {
 class MaxCharsValidator : public QValidator
 {
 public:
-    MaxCharsValidator(QLineEdit* edit, int n) : QValidator(edit), m_edit(edit), m_n(n) {}
+    MaxCharsValidator(QLineEdit* edit, int n) : QValidator(edit), m_n(n), m_last(edit->text().size())
+    {
+        // The edit already holds the new text while validating: remember the last accepted one.
+        connect(edit, &QLineEdit::textChanged, this, [this](const QString& t) { m_last = t.size(); });
+    }
     State validate(QString& input, int&) const override
     {
-        return input.size() > m_n && input.size() > m_edit->text().size() ? Invalid : Acceptable;
+        return input.size() > m_n && input.size() > m_last ? Invalid : Acceptable;
     }
-    QLineEdit* m_edit;
     int m_n;
+    qsizetype m_last;
 };
 
 } // namespace

@@ -92,7 +92,7 @@ void TestFramework::formatsInGeneralNotation_data()
     QTest::newRow("no group separator") << 1234.5 << "1234,5";
     QTest::newRow("15 digits") << 0.1 + 0.2 << "0,3";
     QTest::newRow("negative zero") << -0.0 << "0";
-    QTest::newRow("small") << 0.00001 << "1e-05";
+    QTest::newRow("small") << 0.00001 << "1E-05";
     QTest::newRow("half of 3.7") << 3.7 / 2.0 << "1,85";
 }
 
