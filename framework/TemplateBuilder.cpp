@@ -142,6 +142,11 @@ BuiltTemplate BuildTemplate(const DialogTemplate& tpl, QWidget* parent,
         if (c.kind != CtlKind::Radio)
             group = nullptr;
         w->setGeometry(u.x(c.x), u.y(c.y), u.x(c.cx), u.y(c.cy));
+        // Font metrics differ slightly from the template's font: let a
+        // left-aligned label run on rather than cut its last letters.
+        if (c.kind == CtlKind::Static && !(c.style & (CS_Center | CS_Right)) &&
+            w->sizeHint().width() > w->width())
+            w->resize(w->sizeHint().width(), w->height());
         if (c.id >= 0) {
             w->setObjectName(QString::number(c.id));
             built.controls.insert(c.id, w);
