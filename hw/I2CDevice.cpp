@@ -99,7 +99,7 @@ double CI2CConverter::ReadChannel(std::uint8_t input)
 {
     if (input > 3)
         throw CERR(2, 0);
-    WriteByte(m_control | input);
+    WriteByte(static_cast<std::uint8_t>(m_control | input));
     std::uint8_t buffer[2] = {};
     ReadBlock(buffer, 2); // buffer[0]: the conversion before the control byte
     return ToPhysical(buffer[1]);

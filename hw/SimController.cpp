@@ -94,7 +94,7 @@ void CSimController::StartCondition()
     m_slave = DeviceAt(m_s0);
     if (m_slave)
         m_slave->Start(read);
-    m_line = "S";
+    m_line.assign(1, 'S'); // not = "S": a false -Wrestrict of GCC 12
     Log(m_s0, m_slave != nullptr);
     m_mode = read ? Mode::Receive : Mode::Transmit;
     m_lrb = m_slave == nullptr;

@@ -6,8 +6,7 @@
 
 #include <QtTest>
 
-namespace
-{
+namespace {
 constexpr std::uint16_t S1 = 0x37B;
 constexpr std::uint16_t S0 = 0x37C;
 constexpr std::uint8_t READY = 0x01; // PIN clear, acknowledged, bus free
@@ -118,7 +117,7 @@ void HwBusTest::initWithoutController()
     QCOMPARE(bus.m_bInitialized, 0);
     const QString read = "R 37B->" + QString("%1").arg(status, 2, 16, QChar('0')).toUpper();
     QCOMPARE(Lines(fake.Trace()), (PORT_RESET + QStringList{"W 37B<-00", read})); // no STOP
-    QVERIFY(bus.m_hPort != INVALID_PORT_HANDLE); // still claimed
+    QVERIFY(bus.m_hPort != INVALID_PORT_HANDLE);                                  // still claimed
     bus.ClosePort();
     QCOMPARE(fake.Trace().back(), "release 1");
 }
@@ -261,9 +260,9 @@ void HwBusTest::readBlockOneByte()
     rig.bus.ReadBlock(0x90, buffer, 1);
     QCOMPARE(buffer[0], 0x5A);
     QCOMPARE(buffer[1], 0xEE);
-    QCOMPARE(rig.Trace(), (QStringList{"W 37C<-91", "R 37B->01", "W 37B<-C5", "R 37B->01",
-                                       "W 37B<-40", "R 37C->91", "R 37B->01", "W 37B<-C3",
-                                       "R 37C->5A"}));
+    QCOMPARE(rig.Trace(),
+             (QStringList{"W 37C<-91", "R 37B->01", "W 37B<-C5", "R 37B->01", "W 37B<-40",
+                          "R 37C->91", "R 37B->01", "W 37B<-C3", "R 37C->5A"}));
 }
 
 void HwBusTest::readBlockTwoBytes()
@@ -287,9 +286,9 @@ void HwBusTest::readBlockThreeBytes()
     rig.bus.ReadBlock(0x90, buffer, 3);
     QCOMPARE(QByteArray(reinterpret_cast<char*>(buffer), 3), QByteArray("\x11\x22\x33"));
     const QStringList trace = rig.Trace();
-    QCOMPARE(trace.mid(4), (QStringList{"R 37C->91", "R 37B->01", "R 37C->11", "R 37B->01",
-                                        "W 37B<-40", "R 37C->22", "R 37B->01", "W 37B<-C3",
-                                        "R 37C->33"}));
+    QCOMPARE(trace.mid(4),
+             (QStringList{"R 37C->91", "R 37B->01", "R 37C->11", "R 37B->01", "W 37B<-40",
+                          "R 37C->22", "R 37B->01", "W 37B<-C3", "R 37C->33"}));
 }
 
 void HwBusTest::readBlockCountBelowOne_data()
@@ -317,8 +316,7 @@ void HwBusTest::readBlockDataNotAcknowledged()
     rig.fake.QueueReads(S0, {0x91, 0x77});
     std::uint8_t buffer[3] = {};
     ExpectCerr([&] { rig.bus.ReadBlock(0x90, buffer, 3); }, 4, 0x90);
-    QCOMPARE(rig.Trace().mid(4), (QStringList{"R 37C->91", "R 37B->09", "W 37B<-C3",
-                                              "R 37C->77"}));
+    QCOMPARE(rig.Trace().mid(4), (QStringList{"R 37C->91", "R 37B->09", "W 37B<-C3", "R 37C->77"}));
 }
 
 void HwBusTest::startReadAddressNotAcknowledged()
@@ -352,8 +350,8 @@ void HwBusTest::writeBlockWithoutData()
 {
     ReadyBus rig;
     rig.bus.WriteBlock(0x90, nullptr, 0);
-    QCOMPARE(rig.Trace(), (QStringList{"R 37B->01", "W 37C<-90", "W 37B<-C5", "R 37B->01",
-                                       "W 37B<-C3"}));
+    QCOMPARE(rig.Trace(),
+             (QStringList{"R 37B->01", "W 37C<-90", "W 37B<-C5", "R 37B->01", "W 37B<-C3"}));
 }
 
 void HwBusTest::writeBlockTwoBytes()
@@ -361,9 +359,9 @@ void HwBusTest::writeBlockTwoBytes()
     ReadyBus rig;
     const std::uint8_t bytes[] = {0x40, 0x7F};
     rig.bus.WriteBlock(0x90, bytes, 2);
-    QCOMPARE(rig.Trace(), (QStringList{"R 37B->01", "W 37C<-90", "W 37B<-C5", "R 37B->01",
-                                       "W 37C<-40", "R 37B->01", "W 37C<-7F", "R 37B->01",
-                                       "W 37B<-C3"}));
+    QCOMPARE(rig.Trace(),
+             (QStringList{"R 37B->01", "W 37C<-90", "W 37B<-C5", "R 37B->01", "W 37C<-40",
+                          "R 37B->01", "W 37C<-7F", "R 37B->01", "W 37B<-C3"}));
 }
 
 void HwBusTest::startWriteAddressNotAcknowledged()
@@ -372,8 +370,8 @@ void HwBusTest::startWriteAddressNotAcknowledged()
     rig.fake.QueueReads(S1, {READY, NO_ACK});
     const std::uint8_t byte = 0x11;
     ExpectCerr([&] { rig.bus.WriteBlock(0x44, &byte, 1); }, 5, 0x44);
-    QCOMPARE(rig.Trace(), (QStringList{"R 37B->01", "W 37C<-44", "W 37B<-C5", "R 37B->09",
-                                       "W 37B<-C3"}));
+    QCOMPARE(rig.Trace(),
+             (QStringList{"R 37B->01", "W 37C<-44", "W 37B<-C5", "R 37B->09", "W 37B<-C3"}));
 }
 
 void HwBusTest::writeNextNotAcknowledged()
@@ -397,10 +395,10 @@ void HwBusTest::scanBus()
         QCOMPARE(present[a], a == 0x48 ? 1 : 0);
     const QStringList trace = rig.Trace();
     QCOMPARE(trace.size(), 128 * 5);
-    QCOMPARE(trace.mid(0x48 * 5, 5), (QStringList{"R 37B->01", "W 37C<-90", "W 37B<-C5",
-                                                  "R 37B->01", "W 37B<-C3"}));
-    QCOMPARE(trace.mid(127 * 5, 5), (QStringList{"R 37B->01", "W 37C<-FE", "W 37B<-C5",
-                                                 "R 37B->09", "W 37B<-C3"}));
+    QCOMPARE(trace.mid(0x48 * 5, 5),
+             (QStringList{"R 37B->01", "W 37C<-90", "W 37B<-C5", "R 37B->01", "W 37B<-C3"}));
+    QCOMPARE(trace.mid(127 * 5, 5),
+             (QStringList{"R 37B->01", "W 37C<-FE", "W 37B<-C5", "R 37B->09", "W 37B<-C3"}));
 }
 
 void HwBusTest::texts_data()
@@ -408,9 +406,9 @@ void HwBusTest::texts_data()
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("text");
     const char* const texts[] = {
-        "transfer ended No Errors", "transfer busy",      "general error",
-        "No data in block",         "No ack on data",     "No ack on address",
-        "Device not present",       "Arbitration lost",   "Time out occurred",
+        "transfer ended No Errors", "transfer busy",           "general error",
+        "No data in block",         "No ack on data",          "No ack on address",
+        "Device not present",       "Arbitration lost",        "Time out occurred",
         "Slave mode error",         "Initialization not done", "No I2C-Controller found",
         "No acknowledgement",       "EPP-Port in use"};
     for (int n = 0; n < 14; ++n)

@@ -7,8 +7,7 @@
 
 #include <QtTest>
 
-namespace
-{
+namespace {
 QStringList Lines(const std::vector<std::string>& trace)
 {
     QStringList lines;
@@ -118,7 +117,7 @@ void HwDevicesTest::controllerSetUp()
     QCOMPARE(b.board.Controller().OwnAddress(), 0x55);
     QCOMPARE(b.board.Controller().Clock(), 0x18);
     QCOMPARE(b.board.Controller().ReadS1(), 0x81); // PIN set, bus free
-    QCOMPARE(b.Transfers(), QStringList{});         // set-up sends nothing on the bus
+    QCOMPARE(b.Transfers(), QStringList{});        // set-up sends nothing on the bus
     b.bus.Shutdown();
     QVERIFY(!b.board.IsClaimed(1));
     b.bus.Init(1); // again after shutdown

@@ -9,8 +9,7 @@
 #include <QtTest>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 QStringList Lines(const std::vector<std::string>& trace)
 {
     QStringList lines;
@@ -167,9 +166,12 @@ void HwPortTest::registerAddresses_data()
     QTest::addColumn<int>("offset");
     QTest::addColumn<QString>("write");
     QTest::addColumn<QString>("read");
-    QTest::newRow("EPP data of LPT2") << 2 << 4 << "W 27C<-AB" << "R 27C->5A";
-    QTest::newRow("EPP address of LPT1") << 1 << 3 << "W 37B<-AB" << "R 37B->5A";
-    QTest::newRow("data of LPT1") << 1 << 0 << "W 378<-AB" << "R 378->5A";
+    QTest::newRow("EPP data of LPT2") << 2 << 4 << "W 27C<-AB"
+                                      << "R 27C->5A";
+    QTest::newRow("EPP address of LPT1") << 1 << 3 << "W 37B<-AB"
+                                         << "R 37B->5A";
+    QTest::newRow("data of LPT1") << 1 << 0 << "W 378<-AB"
+                                  << "R 378->5A";
 }
 
 void HwPortTest::registerAddresses()
