@@ -25,15 +25,12 @@ void CParportBackend::Pause(unsigned milliseconds)
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-const CParportBackend::ClaimedPort* CParportBackend::Find(std::uint16_t address, int* offset) const
+const CParportBackend::ClaimedPort* CParportBackend::Find(std::uint16_t address, int& offset) const
 {
-    for (const auto& [handle, claimed] : m_claimed) {
-        const int base = PortBase(claimed.number);
-        if (address >= base && address <= base + 4) {
-            *offset = address - base;
+    const unsigned number = DecodePortAddress(address, offset);
+    for (const auto& [handle, claimed] : m_claimed)
+        if (number != 0 && claimed.number == number)
             return &claimed;
-        }
-    }
     return nullptr;
 }
 
@@ -107,7 +104,7 @@ void CParportBackend::Release(PortHandle handle)
 std::uint8_t CParportBackend::Read(std::uint16_t address)
 {
     int offset = 0;
-    const ClaimedPort* claimed = Find(address, &offset);
+    const ClaimedPort* claimed = Find(address, offset);
     if (!claimed)
         return 0xFF;
     parport* port = AsPort(claimed->port);
@@ -140,7 +137,7 @@ std::uint8_t CParportBackend::Read(std::uint16_t address)
 void CParportBackend::Write(std::uint16_t address, std::uint8_t value)
 {
     int offset = 0;
-    const ClaimedPort* claimed = Find(address, &offset);
+    const ClaimedPort* claimed = Find(address, offset);
     if (!claimed)
         return;
     parport* port = AsPort(claimed->port);

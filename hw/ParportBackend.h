@@ -31,7 +31,7 @@ private:
         unsigned number;
         void* port; // struct parport*
     };
-    const ClaimedPort* Find(std::uint16_t address, int* offset) const;
+    const ClaimedPort* Find(std::uint16_t address, int& offset) const;
 
     std::map<PortHandle, ClaimedPort> m_claimed;
     PortHandle m_nextHandle = 1;

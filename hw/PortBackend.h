@@ -20,6 +20,19 @@ constexpr std::uint16_t PortBase(unsigned portNumber)
     return portNumber == 1 ? PORT1_BASE : portNumber == 2 ? PORT2_BASE : 0;
 }
 
+// The port (1 or 2) whose registers base + 0 to base + 4 include the
+// address, with the register offset; 0 for an address of neither port.
+constexpr unsigned DecodePortAddress(std::uint16_t address, int& offset)
+{
+    for (unsigned port = 1; port <= 2; ++port) {
+        if (address >= PortBase(port) && address <= PortBase(port) + 4) {
+            offset = address - PortBase(port);
+            return port;
+        }
+    }
+    return 0;
+}
+
 class CPortBackend
 {
 public:

@@ -2,20 +2,6 @@
 
 #include <memory>
 
-namespace {
-// Port number and register offset of an I/O address, or port 0.
-unsigned Decode(std::uint16_t address, int* offset)
-{
-    for (unsigned port = 1; port <= 2; ++port) {
-        if (address >= PortBase(port) && address <= PortBase(port) + 4) {
-            *offset = address - PortBase(port);
-            return port;
-        }
-    }
-    return 0;
-}
-} // namespace
-
 void CSimBoard::AddDefaultDevices()
 {
     for (std::uint8_t address : DEFAULT_CONVERTERS) {
@@ -72,7 +58,7 @@ void CSimBoard::Release(PortHandle handle)
 std::uint8_t CSimBoard::Read(std::uint16_t address)
 {
     int offset = 0;
-    const unsigned port = Decode(address, &offset);
+    const unsigned port = DecodePortAddress(address, offset);
     if (port == 0)
         return 0xFF;
     if (offset < 3)
@@ -85,7 +71,7 @@ std::uint8_t CSimBoard::Read(std::uint16_t address)
 void CSimBoard::Write(std::uint16_t address, std::uint8_t value)
 {
     int offset = 0;
-    const unsigned port = Decode(address, &offset);
+    const unsigned port = DecodePortAddress(address, offset);
     if (port == 0)
         return;
     if (offset < 3) {

@@ -4,6 +4,8 @@
 #include "hw/I2CBus.h"
 #include "hw/RecordingPort.h"
 
+#include "hw_support.h"
+
 #include <QtTest>
 
 namespace {
@@ -11,26 +13,6 @@ constexpr std::uint16_t S1 = 0x37B;
 constexpr std::uint16_t S0 = 0x37C;
 constexpr std::uint8_t READY = 0x01; // PIN clear, acknowledged, bus free
 constexpr std::uint8_t NO_ACK = 0x09;
-
-QStringList Lines(const std::vector<std::string>& trace)
-{
-    QStringList lines;
-    for (const std::string& line : trace)
-        lines << QString::fromStdString(line);
-    return lines;
-}
-
-template <typename F> void ExpectCerr(F f, int number, int detail = 0)
-{
-    try {
-        f();
-    } catch (const CERR& error) {
-        QCOMPARE(error.GetNumber(), number);
-        QCOMPARE(error.GetDetail(), detail);
-        return;
-    }
-    QFAIL("no CERR thrown");
-}
 
 // A bus on port 1 that was set up, with an empty trace and a controller
 // that finishes every transfer at once with an acknowledge.

@@ -5,28 +5,11 @@
 #include "hw/I2CDevice.h"
 #include "hw/SimBoard.h"
 
+#include "hw_support.h"
+
 #include <QtTest>
 
 namespace {
-QStringList Lines(const std::vector<std::string>& trace)
-{
-    QStringList lines;
-    for (const std::string& line : trace)
-        lines << QString::fromStdString(line);
-    return lines;
-}
-
-template <typename F> void ExpectCerr(F f, int number, int detail = 0)
-{
-    try {
-        f();
-    } catch (const CERR& error) {
-        QCOMPARE(error.GetNumber(), number);
-        QCOMPARE(error.GetDetail(), detail);
-        return;
-    }
-    QFAIL("no CERR thrown");
-}
 
 // A simulated board with a set-up bus on port 1 and a converter at 0x90.
 struct Board

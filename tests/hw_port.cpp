@@ -6,31 +6,10 @@
 #include "hw/RecordingPort.h"
 #include "hw/SimBoard.h"
 
+#include "hw_support.h"
+
 #include <QtTest>
 #include <unistd.h>
-
-namespace {
-QStringList Lines(const std::vector<std::string>& trace)
-{
-    QStringList lines;
-    for (const std::string& line : trace)
-        lines << QString::fromStdString(line);
-    return lines;
-}
-
-// Runs f, which must throw CERR with the given number and detail.
-template <typename F> void ExpectCerr(F f, int number, int detail = 0)
-{
-    try {
-        f();
-    } catch (const CERR& error) {
-        QCOMPARE(error.GetNumber(), number);
-        QCOMPARE(error.GetDetail(), detail);
-        return;
-    }
-    QFAIL("no CERR thrown");
-}
-} // namespace
 
 class HwPortTest : public QObject
 {
