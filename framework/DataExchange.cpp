@@ -23,7 +23,10 @@ QWidget* CDataExchange::PrepareCtrl(int nIDC)
 {
     m_idLastControl = nIDC;
     m_bEditLastControl = false;
-    return FindControl(m_pDlgWnd, nIDC);
+    m_pLastControl = m_pControls ? m_pControls->value(nIDC, nullptr) : nullptr;
+    if (!m_pLastControl)
+        m_pLastControl = FindControl(m_pDlgWnd, nIDC);
+    return m_pLastControl;
 }
 
 QWidget* CDataExchange::PrepareEditCtrl(int nIDC)
@@ -36,7 +39,7 @@ QWidget* CDataExchange::PrepareEditCtrl(int nIDC)
 void CDataExchange::Fail()
 {
     if (m_bSaveAndValidate) {
-        if (QWidget* w = FindControl(m_pDlgWnd, m_idLastControl)) {
+        if (QWidget* w = m_pLastControl) {
             w->setFocus(Qt::OtherFocusReason);
             if (auto* e = qobject_cast<QLineEdit*>(w))
                 e->selectAll();
@@ -179,7 +182,7 @@ public:
 void DDV_MaxChars(CDataExchange* pDX, const QString& value, int nChars)
 {
     if (!pDX->m_bSaveAndValidate) {
-        auto* e = qobject_cast<QLineEdit*>(FindControl(pDX->m_pDlgWnd, pDX->m_idLastControl));
+        auto* e = qobject_cast<QLineEdit*>(pDX->m_pLastControl);
         if (e && !dynamic_cast<const MaxCharsValidator*>(e->validator()))
             e->setValidator(new MaxCharsValidator(e, nChars));
         return;

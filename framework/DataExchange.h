@@ -4,6 +4,7 @@
 // with validation when true. A failed check shows a German message, puts the
 // focus into the field and stops the exchange (Fail throws CUserException).
 
+#include <QHash>
 #include <QString>
 #include <QtGlobal>
 
@@ -17,8 +18,11 @@ class CUserException
 class CDataExchange
 {
 public:
-    CDataExchange(QWidget* pDlgWnd, bool bSaveAndValidate)
-        : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd)
+    // pControls, when given, maps ids to the window's controls: searching the
+    // children by name for every field made an exchange of a form cost ~0.5 ms.
+    CDataExchange(QWidget* pDlgWnd, bool bSaveAndValidate,
+                  const QHash<int, QWidget*>* pControls = nullptr)
+        : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd), m_pControls(pControls)
     {
     }
 
@@ -28,7 +32,9 @@ public:
 
     bool m_bSaveAndValidate;
     QWidget* m_pDlgWnd;
+    const QHash<int, QWidget*>* m_pControls;
     int m_idLastControl = 0;
+    QWidget* m_pLastControl = nullptr;
     bool m_bEditLastControl = false;
 };
 

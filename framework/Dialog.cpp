@@ -93,7 +93,7 @@ void CDialog::EndDialog(int nResult)
 
 bool CDialog::UpdateData(bool bSaveAndValidate)
 {
-    CDataExchange dx(this, bSaveAndValidate);
+    CDataExchange dx(this, bSaveAndValidate, &m_built.controls);
     try {
         DoDataExchange(&dx);
     } catch (const CUserException&) {

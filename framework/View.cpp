@@ -126,7 +126,7 @@ CFormView::CFormView(int nIDTemplate, QWidget* parent) : CView(parent)
 
 bool CFormView::UpdateData(bool bSaveAndValidate)
 {
-    CDataExchange dx(this, bSaveAndValidate);
+    CDataExchange dx(this, bSaveAndValidate, &m_built.controls);
     try {
         DoDataExchange(&dx);
     } catch (const CUserException&) {
