@@ -1,0 +1,161 @@
+// The measurement cycle: one handler for the measurement, automatic and
+// consumption timers, each tick framed by the same prologue and epilogue.
+
+#include "doc/VelkorDoc.h"
+#include "framework/Messages.h"
+#include "framework/ProgressCtrl.h"
+#include "view/Truncate.h"
+#include "view/VelkorView.h"
+
+using namespace korva_view;
+
+namespace {
+
+constexpr double kSpannung = 16.0;  // V: power = 16 V x current
+constexpr double kRampenschritt = 0.05;
+constexpr double kRampenende = 4.5;
+constexpr unsigned kEinfacherPiep = 0xFFFFFFFFu;
+
+} // namespace
+
+void CVelkorView::OnTimer(quintptr nIDEvent)
+{
+    CVelkorDoc* pDoc = GetDocument();
+    if (pDoc)
+        CopyCountersToDocument(*pDoc);
+
+    switch (nIDEvent) {
+    case kMessTimer: OnMesstakt(); break;
+    case kAutomatikTimer: OnAutomatiktakt(); break;
+    case kVerbrauchTimer: OnVerbrauchstakt(); break;
+    default: break;
+    }
+
+    // A running view always leaves its document changed.
+    if (pDoc)
+        pDoc->SetModifiedFlag(true);
+    UpdateData(false);
+    CFormView::OnTimer(nIDEvent);
+}
+
+void CVelkorView::CopyCountersToDocument(CVelkorDoc& doc) const
+{
+    for (int i = 0; i < kChannels; ++i)
+        doc.m_dVerbrauch[i] = m_channel[i].m_dEnergieRoh;
+    doc.m_dGesamtverbrauch = m_dlgVerbrauch.m_dGesamt;
+    doc.m_nStartRadio = m_dlgCon.m_nStartRadio;
+    doc.m_nStopRadio = m_dlgCon.m_nStopRadio;
+    doc.m_nStartWert = m_dlgCon.m_nStartWert;
+    doc.m_nStopWert = m_dlgCon.m_nStopWert;
+}
+
+void CVelkorView::OnMesstakt()
+{
+    m_channel[2].m_dStrom = NextRampValue();
+    // Energy is counted once a second whatever the polling interval; re-arming
+    // here would starve the consumption timer below 1000 ms.
+    if (!IsTimerRunning(kVerbrauchTimer))
+        SetTimer(kVerbrauchTimer, kVerbrauchMs);
+
+    for (int i = 0; i < kChannels; ++i)
+        MeasureChannel(i);
+    UpdateData(false);
+    for (int i = 0; i < kChannels; ++i)
+        ShowBar(i);
+    UpdateData(false);
+}
+
+// Number, power, peak and the enlarged window's current of one channel. The
+// shown number and the peak use the current cut to 0.01 A.
+void CVelkorView::MeasureChannel(int i)
+{
+    ChannelState& ch = m_channel[i];
+    m_dlgVerbrauch.m_dLeistung[i] = TruncTo(ch.m_dStrom * kSpannung, 100.0);
+    ch.m_dAnzeigestrom = TruncTo(ch.m_dStrom, 100.0);
+    if (ch.m_dAnzeigestrom >= m_dlgMaximalwerte.m_dMax[i])
+        m_dlgMaximalwerte.m_dMax[i] = ch.m_dAnzeigestrom;
+    m_dlgZoom.m_dStrom[i] = TruncTo(ch.m_dAnzeigestrom, 10.0);
+}
+
+// Bar, colour and cutoff of one channel, all from the untruncated current.
+void CVelkorView::ShowBar(int i)
+{
+    ChannelState& ch = m_channel[i];
+    ch.m_dBalken = TruncToInt(100.0 / m_dMaximalstrom[i] * ch.m_dStrom);
+    const bool bCut = ch.m_dStrom >= m_dAbschaltstrom[i];
+    quint32 colour = ch.m_dStrom >= m_dAlarmstrom[i] ? kGelb : kGruen;
+    if (bCut)
+        colour = kRot;
+    if (CProgressCtrl* bar = m_ctlBalken[i]) {
+        bar->SetPos(int(ch.m_dBalken));
+        bar->SendMessage(PBM_SETBARCOLOR, 0, qintptr(colour));
+    }
+    if (bCut)
+        CutOff(i);
+}
+
+// Every channel at or above its Abschaltstrom is cut off, each with its own
+// beep; a flagged channel that is still too high goes through it again.
+void CVelkorView::CutOff(int i)
+{
+    ShowSwitch(i, false);
+    MessageBeep(kEinfacherPiep);
+    m_channel[i].m_bAbgeschaltet = 1;
+    KillTimer(kMessTimer);
+    SetTimer(kAutomatikTimer, quint64(m_nTimerzeitMs));
+}
+
+void CVelkorView::OnAutomatiktakt()
+{
+    if (m_nTimerzeitMs == 0)
+        return;  // automatic switching-on is off
+    for (int i = 0; i < kChannels; ++i) {
+        ChannelState& ch = m_channel[i];
+        if (ch.m_bAbgeschaltet != 1)
+            continue;
+        if (m_dAbschaltstrom[i] - m_dHysterese[i] > ch.m_dStrom) {
+            ShowSwitch(i, true);
+            ch.m_bAbgeschaltet = 0;
+            SetTimer(kMessTimer, m_nAbfragezeit);
+        } else {
+            MessageBeep(kEinfacherPiep);
+            SetTimer(kAutomatikTimer, quint64(m_nTimerzeitMs));
+        }
+    }
+}
+
+// One tick stands for one second: W x 1 s / 3600 is Wh.
+void CVelkorView::OnVerbrauchstakt()
+{
+    for (int i = 0; i < kChannels; ++i) {
+        if (m_channel[i].m_bAbgeschaltet == 1)
+            m_dlgVerbrauch.m_dLeistung[i] = 0.0;
+    }
+    for (int i = 0; i < kChannels; ++i) {
+        double& counter = m_dlgVerbrauch.m_dEnergie[i];
+        double roh = (counter * 3600.0 + m_dlgVerbrauch.m_dLeistung[i]) / 3600.0;
+        const double next = TruncTo(roh, 1000.0);
+        // Multiplying by 3600 and dividing again can lose the last digit; a
+        // counter must not run backwards, so it keeps its value then.
+        if (roh < counter)
+            roh = counter;
+        if (!(next < counter))
+            counter = next;
+        m_channel[i].m_dEnergieRoh = roh;
+    }
+    double sum = 0.0;
+    for (double p : m_dlgVerbrauch.m_dLeistung)
+        sum += p;
+    m_dKWhProTick = sum / 3600000.0;
+    m_dlgVerbrauch.m_dGesamt = TruncTo(m_dKWhProTick, 1000000.0) + m_dlgVerbrauch.m_dGesamt;
+}
+
+double CVelkorView::NextRampValue()
+{
+    if (m_bRampeGestoppt != 0)
+        return 0.0;
+    m_dRampe = m_dRampe + kRampenschritt;
+    if (m_dRampe >= kRampenende)
+        m_dRampe = 0.0;
+    return m_dRampe;
+}

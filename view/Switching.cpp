@@ -1,0 +1,98 @@
+// Switching channels by their images and all at once, with the short-circuit
+// lock on channels the measurement cycle has cut off. Only the view changes:
+// nothing is switched in hardware.
+
+#include "framework/Messages.h"
+#include "view/VelkorView.h"
+
+#include <QWidget>
+
+namespace {
+
+// Channels 1 and 2 carry a fixed current while on; channel 3 is the ramp.
+constexpr double kFesterStrom[] = {2.0, 4.0};
+constexpr int kRampenKanal = 2;
+
+} // namespace
+
+bool CVelkorView::IsSwitchedOn(int nChannel) const
+{
+    const QWidget* on = GetDlgItem(kChannelIds[nChannel - 1].imageOn);
+    return on && !on->isHidden();
+}
+
+// Exactly one of the two stacked images is visible.
+void CVelkorView::ShowSwitch(int i, bool bOn)
+{
+    QWidget* on = GetDlgItem(kChannelIds[i].imageOn);
+    QWidget* off = GetDlgItem(kChannelIds[i].imageOff);
+    if (bOn) {
+        if (on)
+            on->setVisible(true);
+        if (off)
+            off->setVisible(false);
+    } else {
+        if (on)
+            on->setVisible(false);
+        if (off)
+            off->setVisible(true);
+    }
+}
+
+void CVelkorView::SourceOff(int i)
+{
+    if (i == kRampenKanal)
+        m_bRampeGestoppt = 1;
+    if (i <= kRampenKanal)
+        m_channel[i].m_dStrom = 0.0;
+}
+
+// The ramp goes on from where it stopped, one step higher.
+void CVelkorView::SourceOn(int i)
+{
+    if (i == kRampenKanal) {
+        m_bRampeGestoppt = 0;
+        m_channel[i].m_dStrom = NextRampValue();
+    } else if (i < kRampenKanal) {
+        m_channel[i].m_dStrom = kFesterStrom[i];
+    }
+}
+
+// Switching off never touches the cutoff flag or the timers.
+void CVelkorView::OnSchalterAus(int nChannel)
+{
+    const int i = nChannel - 1;
+    ShowSwitch(i, false);
+    SourceOff(i);
+}
+
+void CVelkorView::OnSchalterEin(int nChannel)
+{
+    const int i = nChannel - 1;
+    SourceOn(i);
+    ChannelState& ch = m_channel[i];
+    if (m_dAbschaltstrom[i] - m_dHysterese[i] > ch.m_dStrom || ch.m_bAbgeschaltet == 0) {
+        ShowSwitch(i, true);
+        ch.m_bAbgeschaltet = 0;
+        SetTimer(kMessTimer, m_nAbfragezeit);
+        return;
+    }
+    // Locked: the source set above stays in effect.
+    ShowMessageBox(this, QStringLiteral("Kurzschluss erst beheben"), QStringLiteral("FEHLER"),
+                   MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CVelkorView::OnAlleAus()
+{
+    for (int i = 0; i <= kRampenKanal; ++i)
+        SourceOff(i);
+    for (int i = 0; i < kChannels; ++i)
+        ShowSwitch(i, false);
+}
+
+// One message box per locked channel, in channel order.
+void CVelkorView::OnAlleEin()
+{
+    for (int k = 1; k <= kChannels; ++k)
+        OnSchalterEin(k);
+}

@@ -1,0 +1,130 @@
+#pragma once
+// The monitoring view: sixteen channel panels on form 101, the measurement
+// cycle that drives them, switching with the short-circuit lock, and the
+// commands that open the dialogs it owns.
+
+#include "dialogs/AbfragezeitDlg.h"
+#include "dialogs/ConDlg.h"
+#include "dialogs/MaximalwerteDlg.h"
+#include "dialogs/PBDlg.h"
+#include "dialogs/TIMERDlg.h"
+#include "dialogs/VerbrauchDlg.h"
+#include "dialogs/ZoomDlg.h"
+#include "framework/View.h"
+#include "res/resource.h"
+
+#include <QString>
+#include <QtGlobal>
+
+class CProgressCtrl;
+class CVelkorDoc;
+class QLineEdit;
+
+// Runtime record of one channel.
+struct ChannelState
+{
+    double m_dStrom = 0.0;        // A, present current: the cycle's only input
+    double m_dAnzeigestrom = 0.0; // A, shown: truncated to 0.01 A
+    double m_dBalken = 0.0;       // bar position in percent of the Maximalstrom
+    qint32 m_bAbgeschaltet = 0;   // 1 while cut off: the short-circuit lock
+    double m_dEnergieRoh = 0.0;   // Wh, last consumption tick before truncation
+};
+
+class CVelkorView : public CFormView
+{
+    Q_OBJECT
+public:
+    enum { IDD = IDD_KORVA_FORM };
+    static constexpr int kChannels = 16;
+    static constexpr int kMaxNameChars = 10;
+
+    // Window timers of the view.
+    static constexpr quintptr kMessTimer = 1;      // period m_nAbfragezeit
+    static constexpr quintptr kAutomatikTimer = 2; // period m_nTimerzeitMs
+    static constexpr quintptr kVerbrauchTimer = 4; // once a second
+    static constexpr int kVerbrauchMs = 1000;
+
+    // Bar colours.
+    static constexpr quint32 kGruen = 0x0000FF00u;
+    static constexpr quint32 kGelb = 0x0000FFFFu;
+    static constexpr quint32 kRot = 0x000000FFu;
+
+    CVelkorView();
+    ~CVelkorView() override;
+
+    CVelkorDoc* GetDocument() const;
+    void OnInitialUpdate() override;
+    void OnDestroy() override;
+    void OnTimer(quintptr nIDEvent) override;
+
+    // The test ramp that feeds channel 3.
+    double NextRampValue();
+
+    // Switching, channel k = 1 ... 16 (also reached by the image clicks).
+    void OnSchalterAus(int nChannel);
+    void OnSchalterEin(int nChannel);
+    void OnAlleAus();
+    void OnAlleEin();
+
+    // Commands that open the dialogs.
+    void OnParameter(int nChannel);
+    void OnTimerzeit();
+    void OnAbfragezeit();
+    void OnMaximalwerte();
+    void OnVerbrauch();
+    void OnZoom();
+    void OnStartStop();
+
+    // Whether the channel shows its on image.
+    bool IsSwitchedOn(int nChannel) const;
+
+    QLineEdit* m_ctlSkalaMitte1 = nullptr;
+    CProgressCtrl* m_ctlBalken[kChannels] = {};
+    QString m_strName[kChannels];
+    ChannelState m_channel[kChannels];
+    double m_dSkalaOben[kChannels] = {};
+    double m_dSkalaMitte[kChannels] = {};
+    qint32 m_bRampeGestoppt = 0;
+    double m_dRampe = 0.0;
+    qint32 m_nStopWert = 0;
+    qint32 m_nStartWert = 0;
+    CConDlg m_dlgCon;
+    qint32 m_nTimerzeitMs = 0;   // ms, Timerzeit x 1000, saturated
+    quint32 m_nAbfragezeit = 0;  // ms
+    quint32 m_nTimerzeit = 0;    // s
+    double m_dMaximalstrom[kChannels] = {};
+    double m_dAlarmstrom[kChannels] = {};
+    double m_dAbschaltstrom[kChannels] = {};
+    double m_dHysterese[kChannels] = {};
+    double m_dKWhProTick = 0.0;
+    CZoomDlg m_dlgZoom;
+    CMaximalwerteDlg m_dlgMaximalwerte;
+    CAbfragezeitDlg m_dlgAbfragezeit;
+    CTIMERDlg m_dlgTimer;
+    CVerbrauchDlg m_dlgVerbrauch;
+    CPBDlg m_dlgPB[kChannels]{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+
+private:
+    void RegisterCommands();
+    void SeedFromDocument(const CVelkorDoc& doc);
+
+    // The measurement cycle.
+    void CopyCountersToDocument(CVelkorDoc& doc) const;
+    void OnMesstakt();
+    void OnAutomatiktakt();
+    void OnVerbrauchstakt();
+    void MeasureChannel(int i);
+    void ShowBar(int i);
+    void CutOff(int i);
+
+    // Switching.
+    void ShowSwitch(int i, bool bOn);
+    void SourceOff(int i);
+    void SourceOn(int i);
+
+    // Runs a dialog that works on the view's own objects; refreshes on OK.
+    void RunDisplayDialog(CDialog& dlg);
+};
