@@ -45,10 +45,34 @@ void CVelkorDoc::SetDefaults()
 
 void CVelkorDoc::Serialize(CArchive& ar)
 {
-    if (ar.IsStoring())
+    if (ar.IsStoring()) {
         StoreTo(ar);
-    else
-        LoadFrom(ar);
+        return;
+    }
+    // Read into a scratch copy so that a file cut short leaves this document
+    // as it was instead of half overwritten.
+    CVelkorDoc loaded;
+    loaded.LoadFrom(ar);
+    AssignContents(loaded);
+}
+
+void CVelkorDoc::AssignContents(const CVelkorDoc& other)
+{
+    for (int i = 0; i < kChannels; ++i) {
+        m_strName[i] = other.m_strName[i];
+        m_dMaximalstrom[i] = other.m_dMaximalstrom[i];
+        m_dAlarmstrom[i] = other.m_dAlarmstrom[i];
+        m_dAbschaltstrom[i] = other.m_dAbschaltstrom[i];
+        m_dHysterese[i] = other.m_dHysterese[i];
+        m_dVerbrauch[i] = other.m_dVerbrauch[i];
+    }
+    m_nAbfragezeit = other.m_nAbfragezeit;
+    m_nTimerzeit = other.m_nTimerzeit;
+    m_dGesamtverbrauch = other.m_dGesamtverbrauch;
+    m_nStartWert = other.m_nStartWert;
+    m_nStopWert = other.m_nStopWert;
+    m_nStartRadio = other.m_nStartRadio;
+    m_nStopRadio = other.m_nStopRadio;
 }
 
 // The file order differs from the declaration order in three places

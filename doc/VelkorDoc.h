@@ -40,4 +40,5 @@ private:
     void SetDefaults();
     void StoreTo(CArchive& ar) const;
     void LoadFrom(CArchive& ar);
+    void AssignContents(const CVelkorDoc& other);
 };
