@@ -75,7 +75,10 @@ bool CDocument::OnSaveDocument(const QString& pathName)
         return false;
     }
     QSaveFile file(pathName);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered, so that a short write (full disk, size limit) shows up in
+    // the archive's own check; a buffered flush inside commit() can come up
+    // short and still replace the old file.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         AfxMessageBox(FileErrorText(pathName, QStringLiteral("Die Datei kann nicht gespeichert werden: %1")
                                                   .arg(file.errorString())));
         return false;
