@@ -20,7 +20,10 @@ QByteArray ToWindows1252(const QString& s)
     out.reserve(s.size());
     for (qsizetype i = 0; i < s.size(); ++i) {
         const char16_t c = s.at(i).unicode();
-        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+        // The five unassigned bytes load as the control characters of the
+        // same value; writing them back keeps a loaded name byte for byte.
+        const bool unassigned = c >= 0x80 && c <= 0x9F && kHigh[c - 0x80] == 0;
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF) || unassigned) {
             out.append(char(c));
             continue;
         }
