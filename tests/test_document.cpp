@@ -195,6 +195,7 @@ private slots:
     void namePrefix();
     void nameCodePage_data();
     void nameCodePage();
+    void everyNameByteSurvivesLoadAndSave();
     void cutShortFilesRefused();
     void extraBytesIgnored();
     void hugeLengthPrefixRefused_data();
@@ -374,6 +375,24 @@ void TestDocument::nameCodePage()
     CVelkorDoc loaded;
     QCOMPARE(Load(loaded, file), -1);
     QCOMPARE(loaded.m_strName[0], reloaded);
+}
+
+void TestDocument::everyNameByteSurvivesLoadAndSave()
+{
+    // A file written elsewhere may hold any byte in a name; loading and
+    // saving it again must not change the file.
+    QByteArray name;
+    for (int b = 0; b < 256; ++b)
+        name += char(b);
+    const QByteArray newFile = NewDocumentFile();
+    const QByteArray file =
+        newFile.left(8) + QByteArray::fromHex("FF0001") + name + newFile.mid(18);
+
+    CVelkorDoc doc;
+    QCOMPARE(Load(doc, file), -1);
+    QCOMPARE(doc.m_strName[0].size(), 256);
+    QCOMPARE(doc.m_strName[0].at(0x80), QChar(0x20AC));
+    QCOMPARE(Save(doc).toHex(' '), file.toHex(' '));
 }
 
 void TestDocument::cutShortFilesRefused()
