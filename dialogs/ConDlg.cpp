@@ -13,7 +13,7 @@ void CConDlg::DoDataExchange(CDataExchange* pDX)
 
 void CConDlg::OnOK()
 {
-    UpdateData(true);  // a radio exchange cannot fail
+    UpdateData(true); // a radio exchange cannot fail
 
     // "Ein" is first under Start but second under Stop.
     if (m_nStartRadio == 0)

@@ -18,8 +18,8 @@ public:
     // The view seeds both patterns from the document; zero until then.
     qint32 m_nStopWert = 0;
     qint32 m_nStartWert = 0;
-    qint32 m_nStartRadio = -1;  // 0 "Alle Eingänge Ein", 1 "Alle Eingänge Aus", -1 none
-    qint32 m_nStopRadio = -1;   // 0 "Alle Eingänge Aus", 1 "Alle Eingänge Ein", -1 none
+    qint32 m_nStartRadio = -1; // 0 "Alle Eingänge Ein", 1 "Alle Eingänge Aus", -1 none
+    qint32 m_nStopRadio = -1;  // 0 "Alle Eingänge Aus", 1 "Alle Eingänge Ein", -1 none
 
     void OnOK() override;
 

@@ -45,7 +45,10 @@ void CMaximalwerteDlg::OnTimer(quintptr nIDEvent)
 }
 
 // A single peak shows as cleared at the next refresh.
-void CMaximalwerteDlg::OnLoeschen(int nChannel) { m_dMax[nChannel - 1] = 0.0; }
+void CMaximalwerteDlg::OnLoeschen(int nChannel)
+{
+    m_dMax[nChannel - 1] = 0.0;
+}
 
 void CMaximalwerteDlg::OnAlleLoeschen()
 {

@@ -15,7 +15,7 @@ public:
 
     explicit CMaximalwerteDlg(QWidget* pParent = nullptr);
 
-    double m_dMax[16] = {};  // ampere, channel k at k - 1
+    double m_dMax[16] = {}; // ampere, channel k at k - 1
     QString m_strName[16];
 
     void OnTimer(quintptr nIDEvent) override;

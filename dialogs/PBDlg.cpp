@@ -12,26 +12,26 @@ constexpr std::array<F, 5> kUsualOrder{F::Abschaltstrom, F::Alarmstrom, F::Hyste
                                        F::Maximalstrom, F::Name};
 constexpr std::array<F, 5> kOrder1{F::Abschaltstrom, F::Maximalstrom, F::Name, F::Alarmstrom,
                                    F::Hysterese};
-constexpr std::array<F, 5> kOrder8{F::Abschaltstrom, F::Hysterese, F::Alarmstrom,
-                                   F::Maximalstrom, F::Name};
+constexpr std::array<F, 5> kOrder8{F::Abschaltstrom, F::Hysterese, F::Alarmstrom, F::Maximalstrom,
+                                   F::Name};
 
 const CPBDlg::Row kRows[16] = {
-    {IDD_PB1 + 0, "Parameter für Input 1", kPBIds[0], kOrder1},
-    {IDD_PB1 + 1, "Parameter für Input 2", kPBIds[1], kUsualOrder},
-    {IDD_PB1 + 2, "Parameter für Input 3", kPBIds[2], kUsualOrder},
-    {IDD_PB1 + 3, "Parameter für Input 4", kPBIds[3], kUsualOrder},
-    {IDD_PB1 + 4, "Parameter für Input 5", kPBIds[4], kUsualOrder},
-    {IDD_PB1 + 5, "Parameter für Input 6", kPBIds[5], kUsualOrder},
-    {IDD_PB1 + 6, "Parameter für Booster 7", kPBIds[6], kUsualOrder},
-    {IDD_PB1 + 7, "Parameter für Input 8", kPBIds[7], kOrder8},
-    {IDD_PB1 + 8, "Parameter für Input 9", kPBIds[8], kUsualOrder},
-    {IDD_PB1 + 9, "Parameter für Input 10", kPBIds[9], kUsualOrder},
-    {IDD_PB1 + 10, "Parameter für Input 11", kPBIds[10], kUsualOrder},
-    {IDD_PB1 + 11, "Parameter für Input 12", kPBIds[11], kUsualOrder},
-    {IDD_PB1 + 12, "Parameter für Input 13", kPBIds[12], kUsualOrder},
-    {IDD_PB1 + 13, "Parameter für Input 14", kPBIds[13], kUsualOrder},
-    {IDD_PB1 + 14, "Parameter für Input 15", kPBIds[14], kUsualOrder},
-    {IDD_PB1 + 15, "Parameter für Input 16", kPBIds[15], kUsualOrder},
+    {IDD_PB1 + 0, "Parameter für Input 1", "Booster 1", kPBIds[0], kOrder1},
+    {IDD_PB1 + 1, "Parameter für Input 2", "Booster 2", kPBIds[1], kUsualOrder},
+    {IDD_PB1 + 2, "Parameter für Input 3", "Booster 3", kPBIds[2], kUsualOrder},
+    {IDD_PB1 + 3, "Parameter für Input 4", "Booster 4", kPBIds[3], kUsualOrder},
+    {IDD_PB1 + 4, "Parameter für Input 5", "Booster 5", kPBIds[4], kUsualOrder},
+    {IDD_PB1 + 5, "Parameter für Input 6", "Booster 6", kPBIds[5], kUsualOrder},
+    {IDD_PB1 + 6, "Parameter für Booster 7", "Booster 7", kPBIds[6], kUsualOrder},
+    {IDD_PB1 + 7, "Parameter für Input 8", "Booster 8", kPBIds[7], kOrder8},
+    {IDD_PB1 + 8, "Parameter für Input 9", "Booster 9", kPBIds[8], kUsualOrder},
+    {IDD_PB1 + 9, "Parameter für Input 10", "Booster 10", kPBIds[9], kUsualOrder},
+    {IDD_PB1 + 10, "Parameter für Input 11", "Booster 11", kPBIds[10], kUsualOrder},
+    {IDD_PB1 + 11, "Parameter für Input 12", "Booster 12", kPBIds[11], kUsualOrder},
+    {IDD_PB1 + 12, "Parameter für Input 13", "Booster 13", kPBIds[12], kUsualOrder},
+    {IDD_PB1 + 13, "Parameter für Input 14", "Booster 14", kPBIds[13], kUsualOrder},
+    {IDD_PB1 + 14, "Parameter für Input 15", "Booster 15", kPBIds[14], kUsualOrder},
+    {IDD_PB1 + 15, "Parameter für Input 16", "Booster 16", kPBIds[15], kUsualOrder},
 };
 
 int checkedChannel(int nChannel)
@@ -43,17 +43,21 @@ int checkedChannel(int nChannel)
 
 } // namespace
 
-const CPBDlg::Row& CPBDlg::RowOf(int nChannel) { return kRows[checkedChannel(nChannel) - 1]; }
-
-QString CPBDlg::DefaultName(int nChannel)
+const CPBDlg::Row& CPBDlg::RowOf(int nChannel)
 {
-    return QStringLiteral("Booster %1").arg(checkedChannel(nChannel));
+    return kRows[checkedChannel(nChannel) - 1];
 }
 
 CPBDlg::CPBDlg(int nChannel, QWidget* pParent)
-    : CDialog(RowOf(nChannel).nIDTemplate, pParent), m_strName(DefaultName(nChannel)),
-      m_nChannel(nChannel)
+    : CDialog(RowOf(nChannel).nIDTemplate, pParent),
+      m_strName(QString::fromUtf8(RowOf(nChannel).defaultName)), m_nChannel(nChannel)
 {
+}
+
+bool CPBDlg::OnInitDialog()
+{
+    setWindowTitle(QString::fromUtf8(RowOf(m_nChannel).caption));
+    return CDialog::OnInitDialog();
 }
 
 void CPBDlg::DoDataExchange(CDataExchange* pDX)
@@ -75,17 +79,24 @@ void CPBDlg::exchangeField(CDataExchange* pDX, Field field)
         member = value;
     };
     switch (field) {
-    case Field::Name:
-    {
+    case Field::Name: {
         QString name = m_strName;
         DDX_Text(pDX, ids.name, name);
         DDV_MaxChars(pDX, name, kMaxNameChars);
         m_strName = name;
         break;
     }
-    case Field::Maximalstrom: current(ids.maximalstrom, m_dMaximalstrom); break;
-    case Field::Abschaltstrom: current(ids.abschaltstrom, m_dAbschaltstrom); break;
-    case Field::Alarmstrom: current(ids.alarmstrom, m_dAlarmstrom); break;
-    case Field::Hysterese: current(ids.hysterese, m_dHysterese); break;
+    case Field::Maximalstrom:
+        current(ids.maximalstrom, m_dMaximalstrom);
+        break;
+    case Field::Abschaltstrom:
+        current(ids.abschaltstrom, m_dAbschaltstrom);
+        break;
+    case Field::Alarmstrom:
+        current(ids.alarmstrom, m_dAlarmstrom);
+        break;
+    case Field::Hysterese:
+        current(ids.hysterese, m_dHysterese);
+        break;
     }
 }

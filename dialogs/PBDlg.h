@@ -13,14 +13,22 @@ class CPBDlg : public CDialog
 {
     Q_OBJECT
 public:
-    enum class Field { Name, Maximalstrom, Abschaltstrom, Alarmstrom, Hysterese };
+    enum class Field
+    {
+        Name,
+        Maximalstrom,
+        Abschaltstrom,
+        Alarmstrom,
+        Hysterese
+    };
 
     struct Row
     {
         int nIDTemplate;
-        const char* caption;  // UTF-8
+        const char* caption;     // UTF-8
+        const char* defaultName; // the name member's constructor value
         PBControlIds ids;
-        std::array<Field, 5> order;  // exchange order, also the order of validation
+        std::array<Field, 5> order; // exchange order, also the order of validation
     };
 
     static constexpr double kMinStrom = 0.0;
@@ -33,13 +41,14 @@ public:
 
     int Channel() const { return m_nChannel; }
     static const Row& RowOf(int nChannel);
-    static QString DefaultName(int nChannel);
 
     QString m_strName;
     double m_dMaximalstrom = 0.0;
     double m_dAbschaltstrom = 0.0;
     double m_dAlarmstrom = 0.0;
     double m_dHysterese = 0.0;
+
+    bool OnInitDialog() override;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

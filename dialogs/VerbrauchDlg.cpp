@@ -20,7 +20,7 @@ CVerbrauchDlg::CVerbrauchDlg(QWidget* pParent) : CDialog(IDD_VERBRAUCH, pParent)
     for (int k = 1; k <= 16; ++k) {
         OnCommand(VerbrauchClearButtonId(k), [this, k] {
             m_dEnergie[k - 1] = 0.0;
-            m_bEnergieEdited[k - 1] = false;  // the cleared value wins over typing
+            m_bEnergieEdited[k - 1] = false; // the cleared value wins over typing
         });
     }
     OnCommand(IDC_GESAMT_LOESCHEN, [this] {

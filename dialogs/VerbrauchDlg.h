@@ -17,9 +17,9 @@ public:
     explicit CVerbrauchDlg(QWidget* pParent = nullptr);
 
     QString m_strName[16];
-    double m_dLeistung[16] = {};  // W, channel k at k - 1
-    double m_dEnergie[16] = {};   // Wh
-    double m_dGesamt = 0.0;       // kWh
+    double m_dLeistung[16] = {}; // W, channel k at k - 1
+    double m_dEnergie[16] = {};  // Wh
+    double m_dGesamt = 0.0;      // kWh
 
     void OnTimer(quintptr nIDEvent) override;
     bool OnInitDialog() override;

@@ -21,16 +21,16 @@ public:
 
     // Channel k at k - 1. The view writes all but m_dProzent.
     QString m_strName[16];
-    double m_dStrom[16] = {};          // A, truncated to 0.1 A
-    double m_dProzent[16] = {};        // last bar position, a whole number
-    double m_dMaximalstrom[16] = {};   // A, full scale of the bar
-    double m_dAlarmstrom[16] = {};     // A, yellow from here
-    double m_dAbschaltstrom[16] = {};  // A, red from here
-    double m_dSkalaOben[16] = {};      // A, top label
-    double m_dSkalaMitte[16] = {};     // A, middle label
-    quint32 m_nAbfragezeit = 0;        // ms, a copy kept for the view; unused here
+    double m_dStrom[16] = {};         // A, truncated to 0.1 A
+    double m_dProzent[16] = {};       // last bar position, a whole number
+    double m_dMaximalstrom[16] = {};  // A, full scale of the bar
+    double m_dAlarmstrom[16] = {};    // A, yellow from here
+    double m_dAbschaltstrom[16] = {}; // A, red from here
+    double m_dSkalaOben[16] = {};     // A, top label
+    double m_dSkalaMitte[16] = {};    // A, middle label
+    quint32 m_nAbfragezeit = 0;       // ms, a copy kept for the view; unused here
 
-    CProgressCtrl* m_ctlBalken[16] = {};  // bound by the exchange
+    CProgressCtrl* m_ctlBalken[16] = {}; // bound by the exchange
 
     // Hardware objects held for a later use; the window never touches them.
     CI2CBus m_bus;

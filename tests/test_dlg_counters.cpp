@@ -14,12 +14,20 @@
 
 namespace {
 
-QLineEdit* edit(CDialog& d, int id) { return qobject_cast<QLineEdit*>(d.GetDlgItem(id)); }
-QString text(CDialog& d, int id) { return edit(d, id)->text(); }
-void click(CDialog& d, int id) { qobject_cast<QPushButton*>(d.GetDlgItem(id))->click(); }
+QLineEdit* edit(CDialog& d, int id)
+{
+    return qobject_cast<QLineEdit*>(d.GetDlgItem(id));
+}
+QString text(CDialog& d, int id)
+{
+    return edit(d, id)->text();
+}
+void click(CDialog& d, int id)
+{
+    qobject_cast<QPushButton*>(d.GetDlgItem(id))->click();
+}
 
-template <class Act>
-int execWith(CDialog& dlg, Act act)
+template <class Act> int execWith(CDialog& dlg, Act act)
 {
     QTimer::singleShot(0, &dlg, [&] {
         act();
@@ -52,7 +60,7 @@ private slots:
             QCOMPARE(text(d, 1178), QStringLiteral("Input 9"));
             QCOMPARE(text(d, 1089), QStringLiteral("1,25"));
             QCOMPARE(text(d, 1081), QStringLiteral("0"));
-            d.m_dMax[8] = 2.5;  // the measurement cycle raises the peak
+            d.m_dMax[8] = 2.5; // the measurement cycle raises the peak
             QTest::keyClick(&d, Qt::Key_Return);
         });
         QCOMPARE(r, IDOK);
@@ -114,18 +122,18 @@ private slots:
         const int r = execWith(d, [&] {
             QCOMPARE(d.TimerInterval(CVerbrauchDlg::kTimerId), 1000);
             QCOMPARE(text(d, 1178), QStringLiteral("Input 9"));
-            type(d, 1113, "12,5");  // channel 9's Wh
-            d.m_dEnergie[8] = 1.6;  // the consumption tick goes on counting
+            type(d, 1113, "12,5"); // channel 9's Wh
+            d.m_dEnergie[8] = 1.6; // the consumption tick goes on counting
             d.m_dEnergie[0] = 7.1;
             d.OnTimer(CVerbrauchDlg::kTimerId);
-            QCOMPARE(text(d, 1113), QStringLiteral("12,5"));  // the typing stays
+            QCOMPARE(text(d, 1113), QStringLiteral("12,5")); // the typing stays
             QCOMPARE(text(d, 1121), QStringLiteral("7,1"));
-            d.m_dEnergie[0] = 7.2;  // newer than the display
+            d.m_dEnergie[0] = 7.2; // newer than the display
             click(d, IDOK);
         });
         QCOMPARE(r, IDOK);
         QCOMPARE(d.m_dEnergie[8], 12.5);
-        QCOMPARE(d.m_dEnergie[0], 7.2);  // untouched fields keep the live value
+        QCOMPARE(d.m_dEnergie[0], 7.2); // untouched fields keep the live value
         QVERIFY(!d.IsTimerRunning(CVerbrauchDlg::kTimerId));
     }
 
@@ -136,8 +144,8 @@ private slots:
         TestSink sink;
         CVerbrauchDlg d;
         QVERIFY(d.Create());
-        type(d, 1081, "10");     // channel 1's W
-        type(d, 1122, "3,25");   // channel 2's Wh
+        type(d, 1081, "10");   // channel 1's W
+        type(d, 1122, "3,25"); // channel 2's Wh
         type(d, IDC_GESAMT, "x");
         sink.ExpectBoxes(1);
         d.OnCmdMsg(IDOK);
@@ -167,10 +175,10 @@ private slots:
         };
         seed();
         QVERIFY(d.Create());
-        click(d, 1163);  // channel 16's "0"
+        click(d, 1163); // channel 16's "0"
         QCOMPARE(d.m_dEnergie[15], 0.0);
         QCOMPARE(d.m_dEnergie[14] + d.m_dLeistung[15] + d.m_dGesamt, 2.0 + 16.0 + 0.75);
-        QCOMPARE(text(d, 1120), QStringLiteral("2"));  // shown at the next second
+        QCOMPARE(text(d, 1120), QStringLiteral("2")); // shown at the next second
         d.OnTimer(CVerbrauchDlg::kTimerId);
         QCOMPARE(text(d, 1120), QStringLiteral("0"));
 
@@ -179,7 +187,7 @@ private slots:
         QCOMPARE(d.m_dEnergie[0], 2.0);
 
         seed();
-        type(d, 1125, "99");  // channel 5: typing, then "alle löschen"
+        type(d, 1125, "99"); // channel 5: typing, then "alle löschen"
         click(d, IDC_VERBRAUCH_ALLE_LOESCHEN);
         for (int i = 0; i < 16; ++i) {
             QCOMPARE(d.m_dEnergie[i], 0.0);
@@ -187,7 +195,7 @@ private slots:
         }
         QCOMPARE(d.m_dGesamt, 0.0);
         d.OnTimer(CVerbrauchDlg::kTimerId);
-        QCOMPARE(text(d, 1125), QStringLiteral("0"));  // the cleared value wins
+        QCOMPARE(text(d, 1125), QStringLiteral("0")); // the cleared value wins
         d.OnCmdMsg(IDOK);
         QCOMPARE(d.m_dEnergie[4], 0.0);
     }

@@ -13,11 +13,16 @@
 
 namespace {
 
-QLineEdit* edit(CDialog& d, int id) { return qobject_cast<QLineEdit*>(d.GetDlgItem(id)); }
-QPushButton* button(CDialog& d, int id) { return qobject_cast<QPushButton*>(d.GetDlgItem(id)); }
+QLineEdit* edit(CDialog& d, int id)
+{
+    return qobject_cast<QLineEdit*>(d.GetDlgItem(id));
+}
+QPushButton* button(CDialog& d, int id)
+{
+    return qobject_cast<QPushButton*>(d.GetDlgItem(id));
+}
 
-template <class Act>
-int execWith(CDialog& dlg, Act act)
+template <class Act> int execWith(CDialog& dlg, Act act)
 {
     QTimer::singleShot(0, &dlg, [&] {
         act();
@@ -30,8 +35,7 @@ int execWith(CDialog& dlg, Act act)
 const QString kParse = QStringLiteral("Bitte geben Sie eine ganze Zahl ein.");
 
 // Types `text` into the interval edit and presses OK; returns the message shown, if any.
-template <class Dlg>
-QString tryOk(Dlg& d, const QString& text)
+template <class Dlg> QString tryOk(Dlg& d, const QString& text)
 {
     TestSink sink;
     sink.failOnUnexpected = false;
@@ -72,7 +76,8 @@ private slots:
         });
         QCOMPARE(r, IDOK);
         QCOMPARE(sink.boxes.size(), 1);
-        QCOMPARE(sink.boxes[0].text, QStringLiteral("Bitte geben Sie eine ganze Zahl zwischen 0 und 3600 ein."));
+        QCOMPARE(sink.boxes[0].text,
+                 QStringLiteral("Bitte geben Sie eine ganze Zahl zwischen 0 und 3600 ein."));
         QCOMPARE(d.m_nTimerzeit, 3600);
     }
 
@@ -81,7 +86,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("stored");
-        const QString range = QStringLiteral("Bitte geben Sie eine ganze Zahl zwischen 0 und 3600 ein.");
+        const QString range =
+            QStringLiteral("Bitte geben Sie eine ganze Zahl zwischen 0 und 3600 ein.");
         QTest::newRow("0") << "0" << QString() << 0;
         QTest::newRow("3600") << " 3600 " << QString() << 3600;
         QTest::newRow("3601") << "3601" << range << 10;
@@ -108,7 +114,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("stored");
-        const QString range = QStringLiteral("Bitte geben Sie eine ganze Zahl zwischen 1 und 10000000 ein.");
+        const QString range =
+            QStringLiteral("Bitte geben Sie eine ganze Zahl zwischen 1 und 10000000 ein.");
         QTest::newRow("1") << "1" << QString() << 1;
         QTest::newRow("10000000") << "10000000" << QString() << 10000000;
         QTest::newRow("0") << "0" << range << 10;
@@ -133,16 +140,18 @@ private slots:
         CAbfragezeitDlg d;
         d.m_nAbfragezeit = 1234567;
         const int r = execWith(d, [&] {
-            QCOMPARE(edit(d, IDC_INTERVALL)->text(), QStringLiteral("1234567"));  // no group separator
+            QCOMPARE(edit(d, IDC_INTERVALL)->text(),
+                     QStringLiteral("1234567")); // no group separator
             edit(d, IDC_INTERVALL)->setText("200");
             button(d, IDCANCEL)->click();
         });
         QCOMPARE(r, IDCANCEL);
         QCOMPARE(d.m_nAbfragezeit, 1234567);
-        QCOMPARE(execWith(d, [&] {
-                     edit(d, IDC_INTERVALL)->setText("200");
-                     button(d, IDOK)->click();
-                 }),
+        QCOMPARE(execWith(d,
+                          [&] {
+                              edit(d, IDC_INTERVALL)->setText("200");
+                              button(d, IDOK)->click();
+                          }),
                  IDOK);
         QCOMPARE(d.m_nAbfragezeit, 200);
     }
@@ -153,7 +162,8 @@ private slots:
         d.m_nStartWert = 0;
         d.m_nStopWert = 255;
         const int r = execWith(d, [&] {
-            QVERIFY(!button(d, IDC_START_EIN)->isChecked() && !button(d, IDC_STOP_AUS)->isChecked());
+            QVERIFY(!button(d, IDC_START_EIN)->isChecked() &&
+                    !button(d, IDC_STOP_AUS)->isChecked());
             button(d, IDC_START_EIN)->click();
             button(d, IDC_STOP_AUS)->click();
             button(d, IDOK)->click();
@@ -167,7 +177,7 @@ private slots:
 
     void startStopPatterns_data()
     {
-        QTest::addColumn<int>("startButton");  // 0: none
+        QTest::addColumn<int>("startButton"); // 0: none
         QTest::addColumn<int>("stopButton");
         QTest::addColumn<int>("startRadio");
         QTest::addColumn<int>("stopRadio");

@@ -1,6 +1,7 @@
 // Channel parameter dialogs: table rows, exchange order, bounds, Cancel.
 
 #include "dialogs/PBDlg.h"
+#include "framework/DialogTemplate.h"
 #include "helpers/TestSink.h"
 #include "res/resource.h"
 
@@ -11,16 +12,18 @@
 
 namespace {
 
-QLineEdit* edit(CDialog& d, int id) { return qobject_cast<QLineEdit*>(d.GetDlgItem(id)); }
+QLineEdit* edit(CDialog& d, int id)
+{
+    return qobject_cast<QLineEdit*>(d.GetDlgItem(id));
+}
 
 // Runs the real modal loop; `act` runs once the dialog shows and should end it.
-template <class Act>
-int execWith(CDialog& dlg, Act act)
+template <class Act> int execWith(CDialog& dlg, Act act)
 {
     QTimer::singleShot(0, &dlg, [&] {
         act();
         if (dlg.isVisible())
-            dlg.done(-99);  // act left it open: fail instead of hanging
+            dlg.done(-99); // act left it open: fail instead of hanging
     });
     return dlg.DoModal();
 }
@@ -47,12 +50,13 @@ private slots:
         for (int k = 1; k <= 16; ++k) {
             CPBDlg d(k);
             QCOMPARE(d.m_strName, QStringLiteral("Booster %1").arg(k));
-            QCOMPARE(d.m_dMaximalstrom + d.m_dAbschaltstrom + d.m_dAlarmstrom + d.m_dHysterese, 0.0);
+            QCOMPARE(d.m_dMaximalstrom + d.m_dAbschaltstrom + d.m_dAlarmstrom + d.m_dHysterese,
+                     0.0);
             QCOMPARE(d.GetTemplateId(), 132 + k);
             QVERIFY(d.Create());
             QCOMPARE(d.windowTitle(), k == 7 ? QStringLiteral("Parameter für Booster 7")
                                              : QStringLiteral("Parameter für Input %1").arg(k));
-            QCOMPARE(QString::fromUtf8(CPBDlg::RowOf(k).caption), d.windowTitle());
+            QCOMPARE(FindDialogTemplate(132 + k)->caption, d.windowTitle());
             // The name edit shares its id with the view's name field of the channel.
             QVERIFY(edit(d, kChannelIds[k - 1].name));
             QCOMPARE(edit(d, kChannelIds[k - 1].name)->text(), d.m_strName);
@@ -104,7 +108,7 @@ private slots:
         const QStringList usual{"ab", "alarm", "hyst", "max", "name"};
         QTest::newRow("1") << 1 << QStringList{"ab", "max", "name", "alarm", "hyst"};
         QTest::newRow("2") << 2 << usual;
-        QTest::newRow("5") << 5 << usual;  // Maximalstrom and Abschaltstrom ids swapped
+        QTest::newRow("5") << 5 << usual; // Maximalstrom and Abschaltstrom ids swapped
         QTest::newRow("7") << 7 << usual;
         QTest::newRow("8") << 8 << QStringList{"ab", "hyst", "alarm", "max", "name"};
         QTest::newRow("16") << 16 << usual;
@@ -118,13 +122,15 @@ private slots:
         d.m_strName = "alt";
         QVERIFY(d.Create());
         const PBControlIds ids = kPBIds[channel - 1];
-        const QHash<QString, int> idOf{{"name", ids.name}, {"max", ids.maximalstrom},
-                                       {"ab", ids.abschaltstrom}, {"alarm", ids.alarmstrom},
+        const QHash<QString, int> idOf{{"name", ids.name},
+                                       {"max", ids.maximalstrom},
+                                       {"ab", ids.abschaltstrom},
+                                       {"alarm", ids.alarmstrom},
                                        {"hyst", ids.hysterese}};
-        const QHash<QString, QString> good{{"name", "0123456789"}, {"max", "5"}, {"ab", "4,5"},
-                                           {"alarm", "4"}, {"hyst", "0,25"}};
+        const QHash<QString, QString> good{
+            {"name", "0123456789"}, {"max", "5"}, {"ab", "4,5"}, {"alarm", "4"}, {"hyst", "0,25"}};
         fill(d, "01234567890", "5,01", "-0,1", "abc", "1e3");
-        QList<int> members;  // how many fields were stored at each refusal
+        QList<int> members; // how many fields were stored at each refusal
         for (const QString& field : order) {
             sink.ExpectBoxes(1);
             d.OnCmdMsg(IDOK);
@@ -132,15 +138,18 @@ private slots:
             QCOMPARE(sink.boxes.size(), 1);
             QCOMPARE(d.focusWidget(), edit(d, idOf[field]));
             if (field == "name")
-                QCOMPARE(sink.boxes.last().text, QStringLiteral("Bitte geben Sie nicht mehr als 10 Zeichen ein."));
+                QCOMPARE(sink.boxes.last().text,
+                         QStringLiteral("Bitte geben Sie nicht mehr als 10 Zeichen ein."));
             else if (field == "alarm")
                 QCOMPARE(sink.boxes.last().text, QStringLiteral("Bitte geben Sie eine Zahl ein."));
             else
-                QCOMPARE(sink.boxes.last().text, QStringLiteral("Bitte geben Sie eine Zahl zwischen 0 und 5 ein."));
+                QCOMPARE(sink.boxes.last().text,
+                         QStringLiteral("Bitte geben Sie eine Zahl zwischen 0 und 5 ein."));
             sink.boxes.clear();
-            QCOMPARE(d.m_dAbschaltstrom == 0.0, field == "ab");  // a refused value is not stored
-            members << (d.m_dAbschaltstrom == 4.5) + (d.m_dMaximalstrom == 5.0) + (d.m_strName == "0123456789")
-                           + (d.m_dAlarmstrom == 4.0) + (d.m_dHysterese == 0.25);
+            QCOMPARE(d.m_dAbschaltstrom == 0.0, field == "ab"); // a refused value is not stored
+            members << (d.m_dAbschaltstrom == 4.5) + (d.m_dMaximalstrom == 5.0) +
+                           (d.m_strName == "0123456789") + (d.m_dAlarmstrom == 4.0) +
+                           (d.m_dHysterese == 0.25);
             edit(d, idOf[field])->setText(good[field]);
         }
         QCOMPARE(members, (QList<int>{0, 1, 2, 3, 4}));
@@ -154,7 +163,7 @@ private slots:
     {
         TestSink sink;
         CPBDlg d(3);
-        d.m_strName = "Zwölf Zeichen";  // from a file: shown whole, not cut
+        d.m_strName = "Zwölf Zeichen"; // from a file: shown whole, not cut
         QVERIFY(d.Create());
         QLineEdit* name = edit(d, 1024);
         QCOMPARE(name->text(), d.m_strName);
@@ -171,10 +180,11 @@ private slots:
         TestSink sink;
         CPBDlg d(10);
         d.m_dAlarmstrom = 3.0;
-        QCOMPARE(execWith(d, [&] {
-                     fill(d, "Neu", "1", "1", "1", "1");
-                     QTest::keyClick(&d, Qt::Key_Escape);
-                 }),
+        QCOMPARE(execWith(d,
+                          [&] {
+                              fill(d, "Neu", "1", "1", "1", "1");
+                              QTest::keyClick(&d, Qt::Key_Escape);
+                          }),
                  IDCANCEL);
         QCOMPARE(d.m_strName, QStringLiteral("Booster 10"));
         QCOMPARE(d.m_dAlarmstrom, 3.0);

@@ -11,7 +11,10 @@
 
 namespace {
 
-QString text(CDialog& d, int id) { return qobject_cast<QLineEdit*>(d.GetDlgItem(id))->text(); }
+QString text(CDialog& d, int id)
+{
+    return qobject_cast<QLineEdit*>(d.GetDlgItem(id))->text();
+}
 
 constexpr COLORREF kGreen = 0x0000FF00;
 constexpr COLORREF kYellow = 0x0000FFFF;
@@ -40,15 +43,15 @@ private slots:
             QCOMPARE(d.m_ctlBalken[0]->GetBarColor(), kGreen);
             QCOMPARE(text(d, 1042), QStringLiteral("Input 8"));
             QCOMPARE(text(d, 1175), QStringLiteral("5"));
-            QCOMPARE(text(d, 50), QStringLiteral("2,5"));  // channel 8's middle label
+            QCOMPARE(text(d, 50), QStringLiteral("2,5")); // channel 8's middle label
             QCOMPARE(text(d, 1002), QStringLiteral("2"));
-            d.m_dStrom[0] = 2.1;  // newer than the display
+            d.m_dStrom[0] = 2.1; // newer than the display
             QTest::keyClick(&d, Qt::Key_Enter);
             if (d.isVisible())
                 d.done(-99);
         });
         QCOMPARE(d.DoModal(), IDOK);
-        QCOMPARE(d.m_dStrom[0], 2.1);  // Enter does not take the shown current back
+        QCOMPARE(d.m_dStrom[0], 2.1); // Enter does not take the shown current back
         QCOMPARE(d.m_dProzent[0], 54.0);
         QVERIFY(!d.IsTimerRunning(CZoomDlg::kTimerId));
     }
