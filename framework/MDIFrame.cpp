@@ -137,13 +137,14 @@ void CMDIChildWnd::closeEvent(QCloseEvent* e)
 
 CMDIFrameWnd::CMDIFrameWnd(QWidget* parent)
     : QMainWindow(parent), m_mdiArea(new QMdiArea(this)), m_statusBar(this),
-      m_timers(new CWndTimers([this](quintptr id) { OnTimer(id); }, this))
+      m_timers(new CWndTimers([this](quintptr id) { OnTimer(id); }, this)),
+      m_callbacks(std::make_unique<QObject>())
 {
     InitResources();
     setCentralWidget(m_mdiArea);
     m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this] {
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, m_callbacks.get(), [this] {
         updateMenus();
         updateTitle();
         UpdateCmdUI();
@@ -285,7 +286,7 @@ void CMDIFrameWnd::updateTitle()
 void CMDIFrameWnd::AddChild(CMDIChildWnd* child)
 {
     m_mdiArea->addSubWindow(child);
-    connect(child, &QObject::destroyed, this, [this] {
+    connect(child, &QObject::destroyed, m_callbacks.get(), [this] {
         updateMenus();
         updateTitle();
         UpdateCmdUI();
@@ -415,8 +416,14 @@ void CMDIFrameWnd::dragEnterEvent(QDragEnterEvent* e)
 
 void CMDIFrameWnd::dropEvent(QDropEvent* e)
 {
-    const QList<QUrl> urls = e->mimeData()->urls();
     e->acceptProposedAction();
+    OpenDroppedFiles(e->mimeData());
+}
+
+void CMDIFrameWnd::OpenDroppedFiles(const QMimeData* mime)
+{
+    // Copy first: a failed open shows a message box, which runs an event loop.
+    const QList<QUrl> urls = mime->urls();
     CWinApp* app = CWinApp::Instance();
     for (const QUrl& u : urls)
         if (u.isLocalFile() && app)

@@ -8,8 +8,10 @@
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include <QVector>
+#include <memory>
 
 class QLabel;
+class QMimeData;
 class QMdiArea;
 class QToolBar;
 class CView;
@@ -82,6 +84,8 @@ public:
     // Enable/check/rename every action and status pane from the command targets.
     void UpdateCmdUI();
     void DragAcceptFiles(bool bAccept = true) { setAcceptDrops(bAccept); }
+    // Opens the local files of a drop, each as a document.
+    void OpenDroppedFiles(const QMimeData* mime);
 
     void SetTimer(quintptr nIDEvent, quint64 nElapse);
     bool KillTimer(quintptr nIDEvent);
@@ -112,4 +116,7 @@ private:
     int m_nIDMenu = 0, m_nIDDocMenu = 0, m_nCurrentMenu = -1;
     QString m_strTitle;
     CWndTimers* m_timers;
+    // Context of the child windows' callbacks: it goes before the children,
+    // which die with the base class, so they cannot call into a dead frame.
+    std::unique_ptr<QObject> m_callbacks;
 };

@@ -1,0 +1,99 @@
+#include "app/VelkorApp.h"
+
+#include "app/AboutDlg.h"
+#include "app/ChildFrm.h"
+#include "app/FileTypes.h"
+#include "app/MainFrm.h"
+#include "app/Splash.h"
+#include "doc/VelkorDoc.h"
+#include "framework/DocTemplate.h"
+#include "framework/Messages.h"
+#include "framework/Resources.h"
+#include "res/resource.h"
+#include "view/VelkorView.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <clocale>
+#include <cstdio>
+
+CVelkorApp::CVelkorApp()
+{
+    OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    OnCommand(ID_FILE_NEW, [this] { OnFileNew(); });
+    OnCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
+    OnCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
+}
+
+CMainFrame* CVelkorApp::MainFrame() const { return static_cast<CMainFrame*>(m_pMainWnd); }
+
+bool CVelkorApp::InitInstance(const QStringList& args)
+{
+    CCommandLineInfo cmdInfo;
+    ParseCommandLine(args, cmdInfo);
+    CSplashWnd::EnableSplashScreen(cmdInfo.m_bShowSplash);
+
+    std::setlocale(LC_ALL, "");
+
+    SetRegistryKey(QStringLiteral("Kalvento GmbH"), LoadResString(AFX_IDS_APP_TITLE));
+    LoadStdProfileSettings(1);
+
+    AddDocTemplate(new CDocTemplate(
+        IDR_KORVATYPE, [] { return new CVelkorDoc; }, [] { return new CChildFrame; },
+        [] { return new CVelkorView; }));
+
+    auto* frame = new CMainFrame;
+    if (!frame->LoadFrame(IDR_MAINFRAME, IDR_KORVATYPE) || frame->OnCreate() == -1) {
+        delete frame;
+        return false;
+    }
+    m_pMainWnd = frame;
+    frame->DragAcceptFiles();
+    RegisterShellFileTypes();
+
+    CCommandLineInfo shellInfo;
+    ParseCommandLine(args, shellInfo);
+    if (!ProcessShellCommand(shellInfo))
+        return false;
+
+    frame->show();
+    frame->UpdateCmdUI();
+    return true;
+}
+
+void CVelkorApp::OnAppAbout()
+{
+    CAboutDlg aboutDlg;
+    aboutDlg.DoModal();
+}
+
+bool CSplashFilter::eventFilter(QObject* watched, QEvent* event)
+{
+    if (CSplashWnd::PreTranslateAppMessage(event))
+        return true;
+    return QObject::eventFilter(watched, event);
+}
+
+int RunVelkorApp(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("KORVA_Powermanagement"));
+    QApplication::setOrganizationName(QStringLiteral("Kalvento GmbH"));
+    // The interface is German, so Qt's own dialogs and buttons are too.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+    CSplashFilter splashFilter;
+    app.installEventFilter(&splashFilter);
+
+    CVelkorApp theApp;
+    if (!theApp.InitInstance(QApplication::arguments())) {
+        delete theApp.m_pMainWnd;
+        return 1;
+    }
+    const int rc = app.exec();
+    delete theApp.m_pMainWnd;
+    return rc;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "framework/WinApp.h"
+
+#include <QObject>
+#include <QStringList>
+
+class CMainFrame;
+
+class CVelkorApp : public CWinApp
+{
+public:
+    CVelkorApp();
+    // Start-up: false ends the program.
+    bool InitInstance(const QStringList& args);
+    CMainFrame* MainFrame() const;
+    void OnAppAbout();
+};
+
+// Key and mouse presses during the splash screen remove it and are consumed.
+class CSplashFilter : public QObject
+{
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+// The program: sets up Qt (German texts), runs the start-up and the main loop.
+int RunVelkorApp(int argc, char* argv[]);

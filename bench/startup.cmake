@@ -1,0 +1,2 @@
+add_executable(startup_bench ${CMAKE_CURRENT_LIST_DIR}/startup_bench.cpp)
+target_link_libraries(startup_bench PRIVATE korva_core)
