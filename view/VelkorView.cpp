@@ -6,11 +6,16 @@
 #include "view/Truncate.h"
 
 #include <QLineEdit>
+#include <algorithm>
+#include <iterator>
+#include <limits>
 
 using namespace korva_view;
 
 CVelkorView::CVelkorView() : CFormView(IDD)
 {
+    for (auto& row : m_dShown)
+        std::fill(std::begin(row), std::end(row), std::numeric_limits<double>::quiet_NaN());
     RegisterCommands();
 }
 
@@ -60,11 +65,21 @@ void CVelkorView::DoDataExchange(CDataExchange* pDX)
         DDV_MaxChars(pDX, m_strName[i], kMaxNameChars);
     }
     for (int i = 0; i < kChannels; ++i)
-        DDX_Text(pDX, kChannelIds[i].current, m_channel[i].m_dAnzeigestrom);
+        ExchangeNumber(pDX, kChannelIds[i].current, m_channel[i].m_dAnzeigestrom, m_dShown[0][i]);
     for (int i = 0; i < kChannels; ++i)
-        DDX_Text(pDX, kChannelIds[i].top, m_dSkalaOben[i]);
+        ExchangeNumber(pDX, kChannelIds[i].top, m_dSkalaOben[i], m_dShown[1][i]);
     for (int i = 0; i < kChannels; ++i)
-        DDX_Text(pDX, kChannelIds[i].middle, m_dSkalaMitte[i]);
+        ExchangeNumber(pDX, kChannelIds[i].middle, m_dSkalaMitte[i], m_dShown[2][i]);
+}
+
+// Formatting is most of an exchange's cost and a tick exchanges three times:
+// a number that equals the one last shown in its field is not formatted again.
+void CVelkorView::ExchangeNumber(CDataExchange* pDX, int nIDC, double& value, double& shown)
+{
+    if (!pDX->m_bSaveAndValidate && value == shown)
+        return;
+    DDX_Text(pDX, nIDC, value);
+    shown = value;
 }
 
 void CVelkorView::OnInitialUpdate()

@@ -109,6 +109,7 @@ protected:
 
 private:
     void RegisterCommands();
+    void ExchangeNumber(CDataExchange* pDX, int nIDC, double& value, double& shown);
     void SeedFromDocument(const CVelkorDoc& doc);
 
     // The measurement cycle.
@@ -127,4 +128,7 @@ private:
 
     // Runs a dialog that works on the view's own objects; refreshes on OK.
     void RunDisplayDialog(CDialog& dlg);
+
+    // The numbers last written into the current, top and middle fields.
+    double m_dShown[3][kChannels];
 };
