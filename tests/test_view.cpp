@@ -92,6 +92,11 @@ void TestView::seededFromNewDocument()
         QCOMPARE(p.text(kChannelIds[k - 1].current), QStringLiteral("0"));
     }
     for (int k = 1; k <= 16; ++k) {
+        const ChannelControlIds& ids = kChannelIds[k - 1];
+        for (int id : {ids.current, ids.name, ids.top, ids.middle}) {
+            auto* e = qobject_cast<QLineEdit*>(v.GetDlgItem(id));
+            QVERIFY2(e && e->isReadOnly(), qPrintable(QString::number(id)));
+        }
         QVERIFY(v.IsSwitchedOn(k));
         QVERIFY(v.GetDlgItem(kChannelIds[k - 1].imageOff)->isHidden());
         QCOMPARE(v.m_ctlBalken[k - 1], v.GetDlgItem(kChannelIds[k - 1].bar));

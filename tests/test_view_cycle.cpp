@@ -378,7 +378,7 @@ void TestViewCycle::consumptionTimerRunsOnItsOwnBelowOneSecond()
     p.view.m_nAbfragezeit = 10;
     p.view.OnSchalterEin(4);  // restarts timer 1 with the new interval
     QCOMPARE(p.view.TimerInterval(CVelkorView::kMessTimer), 10);
-    QTRY_VERIFY_WITH_TIMEOUT(p.energie(1) >= 0.016, 4000);
+    QTRY_VERIFY_WITH_TIMEOUT(p.energie(1) >= 0.016, 8000);
     QVERIFY(p.view.m_dRampe > 0.0);
     QVERIFY(sink.beeps.isEmpty());
 }
