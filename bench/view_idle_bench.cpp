@@ -45,7 +45,7 @@ void runFor(int ms)
 // Processor share in percent while the event loop runs for `seconds`.
 double measureShare(int seconds)
 {
-    runFor(300);  // first paints and layout out of the way
+    runFor(300); // first paints and layout out of the way
     QElapsedTimer wall;
     wall.start();
     const double cpu0 = cpuSeconds();
@@ -105,7 +105,7 @@ public:
     }
     int take()
     {
-        runFor(60);  // repaints are requested for the next frame
+        runFor(60); // repaints are requested for the next frame
         const int n = paints;
         paints = 0;
         return n;
@@ -148,7 +148,10 @@ void reportRepaints()
                 steady, ramp, unchanged == 0 && steady == 0 ? "" : "  <-- FAULT");
 }
 
-QString pct(double v) { return QString::number(v, 'f', 4); }
+QString pct(double v)
+{
+    return QString::number(v, 'f', 4);
+}
 
 } // namespace
 

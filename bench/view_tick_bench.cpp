@@ -34,7 +34,7 @@ struct Panel
         doc.OnNewDocument();
         view.SetDocument(&doc);
         view.OnInitialUpdate();
-        view.KillTimer(CVelkorView::kMessTimer);  // ticks come from the benchmark only
+        view.KillTimer(CVelkorView::kMessTimer); // ticks come from the benchmark only
         if (bShown) {
             view.show();
             QApplication::processEvents();

@@ -132,7 +132,7 @@ void TestView::seededFromLoadedFile()
     TestSink sink;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("anlage.sav"));
-    const QString longName = QStringLiteral("Drehscheibe");  // 11 characters
+    const QString longName = QStringLiteral("Drehscheibe"); // 11 characters
     const QString name12 = QStringLiteral("Schattenbf.1");
     {
         CVelkorDoc saved;
@@ -207,10 +207,10 @@ void TestView::timerzeitInMilliseconds()
 void TestView::answersItsCommands()
 {
     CVelkorView v;
-    QList<int> handled = {ID_ALLE_AUS,     ID_ALLE_EIN, ID_TIMERZEIT,         ID_ABFRAGEZEIT,
-                          ID_HOECHSTWERTE, ID_MAXWERTE, ID_VERBRAUCHSZAEHLER, ID_VERBRAUCH,
-                          ID_ZOOM,         ID_STARTSTOP, ID_FILE_PRINT,       ID_FILE_PRINT_DIRECT,
-                          ID_FILE_PRINT_PREVIEW};
+    QList<int> handled = {
+        ID_ALLE_AUS,   ID_ALLE_EIN,          ID_TIMERZEIT,         ID_ABFRAGEZEIT, ID_HOECHSTWERTE,
+        ID_MAXWERTE,   ID_VERBRAUCHSZAEHLER, ID_VERBRAUCH,         ID_ZOOM,        ID_STARTSTOP,
+        ID_FILE_PRINT, ID_FILE_PRINT_DIRECT, ID_FILE_PRINT_PREVIEW};
     for (int id = ID_INPUT1; id <= ID_INPUT16; ++id)
         handled << id;
     for (const ChannelControlIds& ids : kChannelIds)
@@ -229,7 +229,7 @@ void TestView::steadyTickRepaintsNothing()
 {
     TestSink sink;
     Panel p;
-    p.view.OnSchalterAus(3);  // stop the ramp: channels 1 and 2 stay steady
+    p.view.OnSchalterAus(3); // stop the ramp: channels 1 and 2 stay steady
     p.view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&p.view));
     p.view.OnTimer(CVelkorView::kMessTimer);
@@ -253,7 +253,7 @@ void TestView::steadyTickRepaintsNothing()
 void TestView::fitsChildFrameAndStopsTimersWhenClosed()
 {
     TestSink sink;
-    auto* doc = new CVelkorDoc;  // closing the document deletes it
+    auto* doc = new CVelkorDoc; // closing the document deletes it
     doc->OnNewDocument();
     QPointer<CMDIChildWnd> frame = new CMDIChildWnd;
     QPointer<CVelkorView> view = new CVelkorView;
@@ -270,7 +270,7 @@ void TestView::fitsChildFrameAndStopsTimersWhenClosed()
     QVERIFY(view->IsTimerRunning(CVelkorView::kAutomatikTimer));
     QVERIFY(view->IsTimerRunning(CVelkorView::kVerbrauchTimer));
 
-    sink.QueueAnswer(IDNO);  // "Änderungen an ... speichern?"
+    sink.QueueAnswer(IDNO); // "Änderungen an ... speichern?"
     frame->close();
     QCOMPARE(sink.boxes.size(), 1);
     QVERIFY(!view.isNull());
@@ -279,7 +279,7 @@ void TestView::fitsChildFrameAndStopsTimersWhenClosed()
     QVERIFY(!view->IsTimerRunning(CVelkorView::kVerbrauchTimer));
     QVERIFY(view->GetDocumentBase() == nullptr);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    delete frame.data();  // still there when the frame ignored its own close
+    delete frame.data(); // still there when the frame ignored its own close
     QVERIFY(view.isNull());
 }
 

@@ -187,7 +187,7 @@ void TestViewCommands::timerzeitTakesEffectAtNextArming()
     TestSink sink;
     Panel p;
     p.view.m_dAbschaltstrom[1] = 4.0;
-    p.view.OnTimer(CVelkorView::kMessTimer);  // cuts channel 2 off, arms timer 2
+    p.view.OnTimer(CVelkorView::kMessTimer); // cuts channel 2 off, arms timer 2
     p.doc.SetModifiedFlag(false);
     QVERIFY(runCommand(p.view, ID_TIMERZEIT, [](QDialog* d) {
         QCOMPARE(d->findChild<QLineEdit*>("1081")->text(), QStringLiteral("30"));
@@ -199,7 +199,7 @@ void TestViewCommands::timerzeitTakesEffectAtNextArming()
     QCOMPARE(p.doc.m_nTimerzeit, 3600u);
     QVERIFY(p.doc.IsModified());
     QCOMPARE(p.view.TimerInterval(CVelkorView::kAutomatikTimer), 30000);
-    p.view.OnTimer(CVelkorView::kAutomatikTimer);  // still locked: re-armed
+    p.view.OnTimer(CVelkorView::kAutomatikTimer); // still locked: re-armed
     QCOMPARE(p.view.TimerInterval(CVelkorView::kAutomatikTimer), 3600000);
 
     QVERIFY(runCommand(p.view, ID_TIMERZEIT, [](QDialog* d) {
@@ -244,9 +244,12 @@ void TestViewCommands::displayDialogsShareOneInstance()
         int id;
         CDialog* dlg;
     } commands[] = {
-        {ID_HOECHSTWERTE, &p.view.m_dlgMaximalwerte}, {ID_MAXWERTE, &p.view.m_dlgMaximalwerte},
-        {ID_VERBRAUCHSZAEHLER, &p.view.m_dlgVerbrauch}, {ID_VERBRAUCH, &p.view.m_dlgVerbrauch},
-        {ID_ZOOM, &p.view.m_dlgZoom},                   {ID_STARTSTOP, &p.view.m_dlgCon},
+        {ID_HOECHSTWERTE, &p.view.m_dlgMaximalwerte},
+        {ID_MAXWERTE, &p.view.m_dlgMaximalwerte},
+        {ID_VERBRAUCHSZAEHLER, &p.view.m_dlgVerbrauch},
+        {ID_VERBRAUCH, &p.view.m_dlgVerbrauch},
+        {ID_ZOOM, &p.view.m_dlgZoom},
+        {ID_STARTSTOP, &p.view.m_dlgCon},
     };
     for (const auto& c : commands) {
         QDialog* opened = nullptr;

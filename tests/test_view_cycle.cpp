@@ -179,7 +179,7 @@ void TestViewCycle::automaticSwitchOnNeedsCurrentBelowHysteresis()
     p.view.OnTimer(CVelkorView::kMessTimer);
     QCOMPARE(p.ch(5).m_bAbgeschaltet, 1);
 
-    p.ch(5).m_dStrom = 3.0;  // exactly 3.5 - 0.5
+    p.ch(5).m_dStrom = 3.0; // exactly 3.5 - 0.5
     p.view.OnTimer(CVelkorView::kAutomatikTimer);
     QCOMPARE(p.ch(5).m_bAbgeschaltet, 1);
     QCOMPARE(sink.beeps.size(), 2);
@@ -187,7 +187,7 @@ void TestViewCycle::automaticSwitchOnNeedsCurrentBelowHysteresis()
     QVERIFY(!p.view.IsTimerRunning(CVelkorView::kMessTimer));
     QVERIFY(p.view.IsTimerRunning(CVelkorView::kAutomatikTimer));
 
-    p.view.m_nAbfragezeit = 250;  // a new interval applies at the next start
+    p.view.m_nAbfragezeit = 250; // a new interval applies at the next start
     p.ch(5).m_dStrom = 2.99;
     p.view.OnTimer(CVelkorView::kAutomatikTimer);
     QCOMPARE(p.ch(5).m_bAbgeschaltet, 0);
@@ -209,7 +209,7 @@ void TestViewCycle::timerzeitZeroLeavesChannelsOff()
     p.view.m_nTimerzeitMs = 0;
     p.view.m_dAbschaltstrom[0] = 1.5;
     p.view.OnTimer(CVelkorView::kMessTimer);
-    p.view.m_dAbschaltstrom[0] = 4.5;  // current now far below the limit
+    p.view.m_dAbschaltstrom[0] = 4.5; // current now far below the limit
     p.view.OnTimer(CVelkorView::kAutomatikTimer);
     QCOMPARE(p.ch(1).m_bAbgeschaltet, 1);
     QVERIFY(!p.view.IsSwitchedOn(1));
@@ -271,13 +271,13 @@ void TestViewCycle::peakHoldsAndIsRaisedAfterClear()
     double* peak = p.view.m_dlgMaximalwerte.m_dMax;
     p.ch(5).m_dStrom = 2.789;
     p.view.OnTimer(CVelkorView::kMessTimer);
-    QCOMPARE(peak[4], 2.78);  // the shown current, cut to 0.01 A
+    QCOMPARE(peak[4], 2.78); // the shown current, cut to 0.01 A
     QCOMPARE(p.view.m_dlgZoom.m_dStrom[4], 2.7);
     p.ch(5).m_dStrom = 1.0;
     p.view.OnTimer(CVelkorView::kMessTimer);
     QCOMPARE(peak[4], 2.78);
 
-    peak[0] = 0.0;  // as the clear button does
+    peak[0] = 0.0; // as the clear button does
     p.view.OnTimer(CVelkorView::kMessTimer);
     QCOMPARE(peak[0], 2.0);
 }
@@ -317,7 +317,7 @@ void TestViewCycle::energyAndTotalPerConsumptionTick()
     TestSink sink;
     Panel p;
     p.stopRamp();
-    p.ch(5).m_dStrom = 0.2;  // 3.2 W
+    p.ch(5).m_dStrom = 0.2; // 3.2 W
     p.view.OnTimer(CVelkorView::kMessTimer);
     QCOMPARE(p.leistung(5), 3.2);
 
@@ -347,7 +347,7 @@ void TestViewCycle::energyAndTotalPerConsumptionTick()
 // 0.011 Wh at 0 W into 0.010.
 void TestViewCycle::counterNeverRunsBackwards()
 {
-    QVERIFY((0.011 * 3600.0 + 0.0) / 3600.0 < 0.011);  // the premise
+    QVERIFY((0.011 * 3600.0 + 0.0) / 3600.0 < 0.011); // the premise
     TestSink sink;
     Panel p;
     p.view.m_dAbschaltstrom[0] = 1.5;
@@ -376,7 +376,7 @@ void TestViewCycle::consumptionTimerRunsOnItsOwnBelowOneSecond()
     TestSink sink;
     Panel p;
     p.view.m_nAbfragezeit = 10;
-    p.view.OnSchalterEin(4);  // restarts timer 1 with the new interval
+    p.view.OnSchalterEin(4); // restarts timer 1 with the new interval
     QCOMPARE(p.view.TimerInterval(CVelkorView::kMessTimer), 10);
     QTRY_VERIFY_WITH_TIMEOUT(p.energie(1) >= 0.016, 8000);
     QVERIFY(p.view.m_dRampe > 0.0);
@@ -437,10 +437,10 @@ void TestViewCycle::simulatedDay()
     const qint64 growthKiB = residentKiB() - rssAfterWarmUp;
     const qint64 ms = clock.elapsed();
 
-    QCOMPARE(p.energie(1), kTicks * 8 / 1000.0);   // 691.2 Wh
-    QCOMPARE(p.energie(2), kTicks * 17 / 1000.0);  // 1468.8 Wh
+    QCOMPARE(p.energie(1), kTicks * 8 / 1000.0);  // 691.2 Wh
+    QCOMPARE(p.energie(2), kTicks * 17 / 1000.0); // 1468.8 Wh
     QCOMPARE(p.energie(3), 0.0);
-    QVERIFY(qAbs(p.view.m_dlgVerbrauch.m_dGesamt - kTicks * 0.000026) < 1e-9);  // 2.2464 kWh
+    QVERIFY(qAbs(p.view.m_dlgVerbrauch.m_dGesamt - kTicks * 0.000026) < 1e-9); // 2.2464 kWh
     QCOMPARE(p.view.m_dlgMaximalwerte.m_dMax[1], 4.0);
     QVERIFY(sink.beeps.isEmpty());
     // A leak of a dozen bytes per tick would show as a megabyte here.

@@ -71,7 +71,7 @@ void TestViewSwitching::clickOnTheVisibleImage()
     QCOMPARE(p.ch(1).m_dStrom, 0.0);
     QCOMPARE(p.ch(1).m_bAbgeschaltet, 0);
 
-    QWidget* hit = p.view.childAt(spot);  // what a click at that spot reaches
+    QWidget* hit = p.view.childAt(spot); // what a click at that spot reaches
     QCOMPARE(hit, p.offImage(1));
     QTest::mouseClick(hit, Qt::LeftButton);
     QVERIFY(p.view.IsSwitchedOn(1));
@@ -93,7 +93,7 @@ void TestViewSwitching::switchOnIgnoresCurrentWhenNotCutOff()
     Panel p;
     p.view.KillTimer(CVelkorView::kMessTimer);
     p.view.OnSchalterAus(5);
-    p.ch(5).m_dStrom = 9.0;  // far above its limit, but never cut off
+    p.ch(5).m_dStrom = 9.0; // far above its limit, but never cut off
     p.view.OnSchalterEin(5);
     QVERIFY(p.view.IsSwitchedOn(5));
     QVERIFY(sink.boxes.isEmpty());
@@ -109,7 +109,7 @@ void TestViewSwitching::lockedChannelShowsMessage()
     p.lowerLimit(1, 1.5, 0.2);
     p.view.OnTimer(CVelkorView::kMessTimer);
     QCOMPARE(p.ch(1).m_bAbgeschaltet, 1);
-    p.view.OnSchalterAus(2);  // switching off never locks
+    p.view.OnSchalterAus(2); // switching off never locks
     QCOMPARE(p.ch(2).m_bAbgeschaltet, 0);
     p.ch(1).m_dStrom = 0.0;
 

@@ -11,7 +11,7 @@ using namespace korva_view;
 
 namespace {
 
-constexpr double kSpannung = 16.0;  // V: power = 16 V x current
+constexpr double kSpannung = 16.0; // V: power = 16 V x current
 constexpr double kRampenschritt = 0.05;
 constexpr double kRampenende = 4.5;
 constexpr unsigned kEinfacherPiep = 0xFFFFFFFFu;
@@ -25,10 +25,17 @@ void CVelkorView::OnTimer(quintptr nIDEvent)
         CopyCountersToDocument(*pDoc);
 
     switch (nIDEvent) {
-    case kMessTimer: OnMesstakt(); break;
-    case kAutomatikTimer: OnAutomatiktakt(); break;
-    case kVerbrauchTimer: OnVerbrauchstakt(); break;
-    default: break;
+    case kMessTimer:
+        OnMesstakt();
+        break;
+    case kAutomatikTimer:
+        OnAutomatiktakt();
+        break;
+    case kVerbrauchTimer:
+        OnVerbrauchstakt();
+        break;
+    default:
+        break;
     }
 
     // A running view always leaves its document changed.
@@ -83,7 +90,7 @@ void CVelkorView::ShowBar(int i)
     ChannelState& ch = m_channel[i];
     ch.m_dBalken = TruncToInt(100.0 / m_dMaximalstrom[i] * ch.m_dStrom);
     const bool bCut = ch.m_dStrom >= m_dAbschaltstrom[i];
-    quint32 colour = ch.m_dStrom >= m_dAlarmstrom[i] ? kGelb : kGruen;
+    COLORREF colour = ch.m_dStrom >= m_dAlarmstrom[i] ? kGelb : kGruen;
     if (bCut)
         colour = kRot;
     if (CProgressCtrl* bar = m_ctlBalken[i]) {
@@ -108,7 +115,7 @@ void CVelkorView::CutOff(int i)
 void CVelkorView::OnAutomatiktakt()
 {
     if (m_nTimerzeitMs == 0)
-        return;  // automatic switching-on is off
+        return; // automatic switching-on is off
     for (int i = 0; i < kChannels; ++i) {
         ChannelState& ch = m_channel[i];
         if (ch.m_bAbgeschaltet != 1)

@@ -10,13 +10,13 @@
 #include "dialogs/TIMERDlg.h"
 #include "dialogs/VerbrauchDlg.h"
 #include "dialogs/ZoomDlg.h"
+#include "framework/ProgressCtrl.h"
 #include "framework/View.h"
 #include "res/resource.h"
 
 #include <QString>
 #include <QtGlobal>
 
-class CProgressCtrl;
 class CVelkorDoc;
 class QLineEdit;
 
@@ -34,7 +34,10 @@ class CVelkorView : public CFormView
 {
     Q_OBJECT
 public:
-    enum { IDD = IDD_KORVA_FORM };
+    enum
+    {
+        IDD = IDD_KORVA_FORM
+    };
     static constexpr int kChannels = 16;
     static constexpr int kMaxNameChars = 10;
 
@@ -45,9 +48,9 @@ public:
     static constexpr int kVerbrauchMs = 1000;
 
     // Bar colours.
-    static constexpr quint32 kGruen = 0x0000FF00u;
-    static constexpr quint32 kGelb = 0x0000FFFFu;
-    static constexpr quint32 kRot = 0x000000FFu;
+    static constexpr COLORREF kGruen = RGB(0, 255, 0);
+    static constexpr COLORREF kGelb = RGB(255, 255, 0);
+    static constexpr COLORREF kRot = RGB(255, 0, 0);
 
     CVelkorView();
     ~CVelkorView() override;
@@ -89,9 +92,9 @@ public:
     qint32 m_nStopWert = 0;
     qint32 m_nStartWert = 0;
     CConDlg m_dlgCon;
-    qint32 m_nTimerzeitMs = 0;   // ms, Timerzeit x 1000, saturated
-    quint32 m_nAbfragezeit = 0;  // ms
-    quint32 m_nTimerzeit = 0;    // s
+    qint32 m_nTimerzeitMs = 0;  // ms, Timerzeit x 1000, saturated
+    quint32 m_nAbfragezeit = 0; // ms
+    quint32 m_nTimerzeit = 0;   // s
     double m_dMaximalstrom[kChannels] = {};
     double m_dAlarmstrom[kChannels] = {};
     double m_dAbschaltstrom[kChannels] = {};

@@ -78,8 +78,23 @@ void CVelkorView::RunDisplayDialog(CDialog& dlg)
         UpdateData(false);
 }
 
-void CVelkorView::OnMaximalwerte() { RunDisplayDialog(m_dlgMaximalwerte); }
-void CVelkorView::OnVerbrauch() { RunDisplayDialog(m_dlgVerbrauch); }
-void CVelkorView::OnZoom() { RunDisplayDialog(m_dlgZoom); }
+void CVelkorView::OnMaximalwerte()
+{
+    RunDisplayDialog(m_dlgMaximalwerte);
+}
+
+void CVelkorView::OnVerbrauch()
+{
+    RunDisplayDialog(m_dlgVerbrauch);
+}
+
+void CVelkorView::OnZoom()
+{
+    RunDisplayDialog(m_dlgZoom);
+}
+
 // The choice reaches the document at the next tick.
-void CVelkorView::OnStartStop() { RunDisplayDialog(m_dlgCon); }
+void CVelkorView::OnStartStop()
+{
+    RunDisplayDialog(m_dlgCon);
+}
