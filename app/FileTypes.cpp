@@ -74,12 +74,12 @@ bool RegisterShellFileTypes()
         if (app.open(QIODevice::ReadOnly))
             ok = writeIfMissing(QStringLiteral("%1/icons/hicolor/%2x%2/apps/korva.png").arg(data).arg(size),
                                 app.readAll()) && ok;
-        QFile doc(QStringLiteral(":/res/icons/129-%1.png").arg(size));
-        if (doc.open(QIODevice::ReadOnly))
+        QFile docIcon(QStringLiteral(":/res/icons/129-%1.png").arg(size));
+        if (docIcon.open(QIODevice::ReadOnly))
             ok = writeIfMissing(QStringLiteral("%1/icons/hicolor/%2x%2/mimetypes/application-x-korva-sav.png")
                                     .arg(data)
                                     .arg(size),
-                                doc.readAll()) && ok;
+                                docIcon.readAll()) && ok;
     }
     if (newMime && ok) {
         const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));

@@ -33,8 +33,6 @@ bool CDialog::createWindow()
             flags |= Qt::WindowMinimizeButtonHint;
         if (tpl->style & DS_ToolWindow)
             flags |= Qt::Tool;
-        if (tpl->style & DS_SetForeground)
-            flags |= Qt::WindowStaysOnTopHint;
         setWindowFlags(flags);
         if (tpl->style & DS_SizingFrame) {
             resize(m_built.clientSize);
@@ -58,6 +56,10 @@ void CDialog::placeWindow()
             p.setY(qBound(avail.top(), p.y(), qMax(avail.top(), avail.bottom() - height())));
         }
         move(p);
+    }
+    if (tpl && (tpl->style & DS_SetForeground)) {
+        raise();
+        activateWindow();
     }
 }
 

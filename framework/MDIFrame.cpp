@@ -199,6 +199,8 @@ bool CMDIFrameWnd::LoadToolBar(int nIDResource, const QString& stripPath)
     m_toolBar->setMovable(true);
     m_toolBar->setFloatable(true);
     const QPixmap strip(stripPath);
+    const int imageWidth = tpl->cx * qMax(1, strip.height()) / tpl->cy;
+    const int stripImages = strip.isNull() ? 0 : strip.width() / imageWidth;
     int image = 0;
     for (int id : tpl->buttons) {
         if (id == ID_SEPARATOR) {
@@ -206,9 +208,11 @@ bool CMDIFrameWnd::LoadToolBar(int nIDResource, const QString& stripPath)
             continue;
         }
         QAction* act = Action(id);
-        if (!strip.isNull())
-            act->setIcon(QIcon(strip.copy(image * tpl->cx * strip.height() / tpl->cy, 0,
-                                          tpl->cx * strip.height() / tpl->cy, strip.height())));
+        // Buttons beyond the strip bring their own image.
+        if (image < stripImages)
+            act->setIcon(QIcon(strip.copy(image * imageWidth, 0, imageWidth, strip.height())));
+        else
+            act->setIcon(QIcon(QStringLiteral(":/res/icons/cmd-%1.png").arg(id)));
         ++image;
         m_toolBar->addAction(act);
         if (QWidget* w = m_toolBar->widgetForAction(act))

@@ -67,14 +67,19 @@ MenuTemplate DocumentMenu()
                       {Item("&Neu\tStrg+N", ID_FILE_NEW), Item("Ö&ffnen...\tStrg+O", ID_FILE_OPEN),
                        Item("&Schließen", ID_FILE_CLOSE), Item("S&peichern\tStrg+S", ID_FILE_SAVE),
                        Item("Speichern &unter...", ID_FILE_SAVE_AS), Separator(),
+                       Item("Verbrauch exportieren...", ID_EXPORT_VERBRAUCH),
+                       Item("Höchstwerte exportieren...", ID_EXPORT_HOECHSTWERTE), Separator(),
                        Item("Letzte Datei", ID_FILE_MRU_FILE1), Separator(),
                        Item("&Beenden", ID_APP_EXIT)}),
                 Popup("&Bearbeiten",
                       {ParameterMenu1To16(), ParameterMenu17To32(), Item("Timerzeit", ID_TIMERZEIT),
                        Item("Abfragezeit", ID_ABFRAGEZEIT),
-                       Item("Start-Stop-Konfiguration", ID_STARTSTOP)}),
+                       Item("Start-Stop-Konfiguration", ID_STARTSTOP),
+                       Item("Hardware-Konfiguration...", ID_HARDWARE_KONFIGURATION)}),
                 ViewBars({Item("Höchstwerte", ID_HOECHSTWERTE),
-                          Item("Verbrauch", ID_VERBRAUCHSZAEHLER)}),
+                          Item("Verbrauch", ID_VERBRAUCHSZAEHLER),
+                          Item("Ereignisprotokoll", ID_EREIGNISPROTOKOLL), Item("Verlauf", ID_VERLAUF),
+                          Item("Simulator", ID_SIMULATOR)}),
                 Popup("&?", {Item("Inf&o über KORVA_Powermanagement...", ID_APP_ABOUT)}),
             }};
 }
@@ -97,7 +102,7 @@ const ToolbarTemplate* FindToolbarTemplate(int id)
                                          24,
                                          {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_SEPARATOR,
                                           ID_ALLE_AUS, ID_ALLE_EIN, ID_SEPARATOR, ID_ZOOM,
-                                          ID_MAXWERTE, ID_VERBRAUCH}};
+                                          ID_MAXWERTE, ID_VERBRAUCH, ID_EREIGNISPROTOKOLL, ID_VERLAUF}};
     return id == toolbar.id ? &toolbar : nullptr;
 }
 

@@ -40,6 +40,13 @@ constexpr StringEntry kStrings[] = {
     {ID_ZOOM, "Aktivierung des Überwachungsfensters.\nÜberwachungsfenster"},
     {ID_VERBRAUCH, "Stromverbrauchsübersicht\nVerbrauch"},
     {ID_VERBRAUCHSZAEHLER, "zeigt Verbrauchszähler an"},
+    {ID_EREIGNISPROTOKOLL, "Zeigt das Protokoll der Abschaltungen und Schaltvorgänge.\nEreignisprotokoll"},
+    {ID_VERLAUF, "Zeigt den Stromverlauf der letzten Stunde.\nVerlauf"},
+    {ID_EXPORT_VERBRAUCH, "Speichert die Verbrauchszähler als CSV-Datei.\nVerbrauch exportieren"},
+    {ID_EXPORT_HOECHSTWERTE, "Speichert die Höchstwerte als CSV-Datei.\nHöchstwerte exportieren"},
+    {ID_HARDWARE_KONFIGURATION, "Ordnet den Eingängen Wandler und Schaltausgänge zu.\nHardware-Konfiguration"},
+    {ID_SIMULATOR, "Zeigt den Simulator der Anlage (Kurzschlüsse ein- und ausschalten).\nSimulator"},
+    {ID_INDICATOR_HARDWARE, "Hardware: nicht verbunden"},
 
     // The framework's standard commands.
     {ID_FILE_NEW, "Erstellt ein neues Dokument.\nNeu"},

@@ -53,6 +53,15 @@ constexpr int ID_VERBRAUCH = 32825;
 constexpr int ID_VERBRAUCHSZAEHLER = 32826;
 constexpr int ID_STARTSTOP = 32829;
 
+// Added commands: event journal, history, exports, hardware
+constexpr int ID_EREIGNISPROTOKOLL = 32840;
+constexpr int ID_VERLAUF = 32841;
+constexpr int ID_EXPORT_VERBRAUCH = 32842;
+constexpr int ID_EXPORT_HOECHSTWERTE = 32843;
+constexpr int ID_HARDWARE_KONFIGURATION = 32844;
+constexpr int ID_SIMULATOR = 32845;
+constexpr int ID_INDICATOR_HARDWARE = 104;  // status pane "Hardware: ..."
+
 // Framework commands and strings
 constexpr int AFX_IDS_APP_TITLE = 57344;
 constexpr int AFX_IDS_IDLEMESSAGE = 57345;

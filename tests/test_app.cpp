@@ -113,7 +113,7 @@ void TestApp::startsWithFrameToolbarAndNewDocument()
     for (QAction* a : f->ToolBar()->actions())
         buttons << (a->isSeparator() ? 0 : a->objectName().toInt());
     QCOMPARE(buttons, (QList<int>{ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_ALLE_AUS, ID_ALLE_EIN, 0,
-                                  ID_ZOOM, ID_MAXWERTE, ID_VERBRAUCH}));
+                                  ID_ZOOM, ID_MAXWERTE, ID_VERBRAUCH, ID_EREIGNISPROTOKOLL, ID_VERLAUF}));
     QCOMPARE(f->ToolBar()->iconSize(), QSize(24, 24));
     QCOMPARE(f->Action(ID_ALLE_AUS)->toolTip(), QStringLiteral("ausschalten"));
     QCOMPARE(f->Action(ID_ALLE_AUS)->statusTip(), QStringLiteral("Schaltet alle Eingänge ab."));

@@ -436,10 +436,12 @@ void TestResources::menus()
     QCOMPARE(Flat(doc->items[0].items),
              (QStringList{"&Neu\tStrg+N=57600", "Ö&ffnen...\tStrg+O=57601", "&Schließen=57602",
                           "S&peichern\tStrg+S=57603", "Speichern &unter...=57604", "=0",
+                          "Verbrauch exportieren...=32842", "Höchstwerte exportieren...=32843", "=0",
                           "Letzte Datei=57616", "=0", "&Beenden=57665"}));
     const auto& edit = doc->items[1].items;
     QCOMPARE(Flat(edit), (QStringList{"Parameter  1-16=0", "Parameter 17-32=0", "Timerzeit=32810",
-                                      "Abfragezeit=32811", "Start-Stop-Konfiguration=32829"}));
+                                      "Abfragezeit=32811", "Start-Stop-Konfiguration=32829",
+                                      "Hardware-Konfiguration...=32844"}));
     // Two blanks before 1 ... 9, none before 17.
     QStringList low{"Input  1=32775"}, high{"Input17=32792"};
     for (int k = 2; k <= 16; ++k)
@@ -451,7 +453,9 @@ void TestResources::menus()
     QCOMPARE(Flat(edit[0].items), low);
     QCOMPARE(Flat(edit[1].items), high);
     QCOMPARE(Flat(doc->items[2].items), (QStringList{"&Symbolleiste=59392", "S&tatusleiste=59393",
-                                                     "Höchstwerte=32813", "Verbrauch=32826"}));
+                                                     "Höchstwerte=32813", "Verbrauch=32826",
+                                                     "Ereignisprotokoll=32840", "Verlauf=32841",
+                                                     "Simulator=32845"}));
     QCOMPARE(Flat(doc->items[3].items), QStringList{"Inf&o über KORVA_Powermanagement...=57664"});
 }
 
@@ -461,7 +465,8 @@ void TestResources::toolbarAndAccelerators()
     QVERIFY(bar && !FindToolbarTemplate(IDR_KORVATYPE));
     QCOMPARE(QSize(bar->cx, bar->cy), QSize(24, 24));
     QCOMPARE(bar->buttons,
-             (std::vector<int>{57600, 57601, 57603, 0, 32808, 32809, 0, 32823, 32822, 32825}));
+             (std::vector<int>{57600, 57601, 57603, 0, 32808, 32809, 0, 32823, 32822, 32825, 32840,
+                               32841}));
 
     const QList<std::pair<QKeySequence, int>> expected{
         {QKeySequence(Qt::CTRL | Qt::Key_N), 57600},
