@@ -9,6 +9,8 @@
 #include "framework/DocTemplate.h"
 #include "framework/Messages.h"
 #include "framework/Resources.h"
+#include "hwlink/HardwareModule.h"
+#include "journal/JournalModule.h"
 #include "res/resource.h"
 #include "view/VelkorView.h"
 
@@ -26,6 +28,8 @@ CVelkorApp::CVelkorApp()
     OnCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
     OnCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
 }
+
+CVelkorApp::~CVelkorApp() = default;
 
 CMainFrame* CVelkorApp::MainFrame() const { return static_cast<CMainFrame*>(m_pMainWnd); }
 
@@ -50,6 +54,11 @@ bool CVelkorApp::InitInstance(const QStringList& args)
         return false;
     }
     m_pMainWnd = frame;
+    // The add-ons listen before the first document's view opens.
+    m_journal = std::make_unique<CJournalModule>(frame);
+    m_hardware = std::make_unique<CHardwareModule>(frame, args.contains(QStringLiteral("--simulate")));
+    frame->AddCommandTarget(m_journal.get());
+    frame->AddCommandTarget(m_hardware.get());
     frame->DragAcceptFiles();
     RegisterShellFileTypes();
 

@@ -4,17 +4,25 @@
 
 #include <QObject>
 #include <QStringList>
+#include <memory>
 
 class CMainFrame;
+class CJournalModule;
+class CHardwareModule;
 
 class CVelkorApp : public CWinApp
 {
 public:
     CVelkorApp();
+    ~CVelkorApp() override;
     // Start-up: false ends the program.
     bool InitInstance(const QStringList& args);
     CMainFrame* MainFrame() const;
     void OnAppAbout();
+
+    // Add-ons: journal and history, real hardware.
+    std::unique_ptr<CJournalModule> m_journal;
+    std::unique_ptr<CHardwareModule> m_hardware;
 };
 
 // Key and mouse presses during the splash screen remove it and are consumed.

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QWindow>
 
 CDialog::CDialog(int nIDTemplate, QWidget* pParent)
     : QDialog(pParent), m_nIDTemplate(nIDTemplate),
@@ -48,6 +49,18 @@ bool CDialog::createWindow()
 void CDialog::placeWindow()
 {
     const DialogTemplate* tpl = FindDialogTemplate(m_nIDTemplate);
+    // A dialog without a parent still belongs over the window the user works in.
+    QWidget* owner = parentWidget() ? parentWidget()->window() : QApplication::activeWindow();
+    if (owner == this)
+        owner = nullptr;
+    if (owner) {
+        if (!parentWidget()) {
+            winId();
+            if (QWindow* w = windowHandle())
+                w->setTransientParent(owner->windowHandle());
+        }
+        move(owner->frameGeometry().center() - rect().center());
+    }
     if (tpl && (tpl->style & DS_AtMouse)) {
         QPoint p = QCursor::pos();
         if (QScreen* s = QApplication::screenAt(p)) {

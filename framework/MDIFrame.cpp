@@ -123,14 +123,19 @@ void CMDIChildWnd::closeEvent(QCloseEvent* e)
         QMdiSubWindow::closeEvent(e);
         return;
     }
-    // Closing the last window of a document closes the document.
-    e->ignore();
-    if (doc->Views().size() > 1) {
-        m_view->CloseFrame();
+    // Closing the last window of a document closes the document. The
+    // document closes its windows itself; this one is already closing, so it
+    // finishes here (a nested close() would be ignored by Qt).
+    if (doc->Views().size() == 1 && !doc->SaveModified()) {
+        e->ignore();
         return;
     }
-    if (doc->SaveModified())
+    setProperty("korvaForceClose", true);
+    if (doc->Views().size() > 1)
+        m_view->CloseFrame();
+    else
         doc->OnCloseDocument();
+    QMdiSubWindow::closeEvent(e);
 }
 
 // ---- main frame
@@ -327,6 +332,7 @@ QList<CCmdTarget*> CMDIFrameWnd::routeTargets() const
     targets.append(const_cast<CMDIFrameWnd*>(this));
     if (CWinApp* app = CWinApp::Instance())
         targets.append(app);
+    targets.append(m_extraTargets);
     return targets;
 }
 

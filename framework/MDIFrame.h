@@ -80,6 +80,8 @@ public:
     QAction* Action(int nID);
     // Route a command: active view, its document, the child frame, this frame, the application.
     bool RouteCommand(int nID);
+    // Further targets asked after the application (add-on windows of the program).
+    void AddCommandTarget(CCmdTarget* target) { m_extraTargets.append(target); }
     bool CanRoute(int nID) const;
     // Enable/check/rename every action and status pane from the command targets.
     void UpdateCmdUI();
@@ -113,6 +115,7 @@ private:
     CStatusBar m_statusBar;
     QLabel* m_idleLabel = nullptr;
     QHash<int, QAction*> m_actions;
+    QList<CCmdTarget*> m_extraTargets;
     int m_nIDMenu = 0, m_nIDDocMenu = 0, m_nCurrentMenu = -1;
     QString m_strTitle;
     CWndTimers* m_timers;

@@ -47,9 +47,10 @@ QWidget* makeEdit(const ControlTemplate& c, QWidget* parent)
     e->setReadOnly(c.style & CS_ReadOnly);
     e->setFrame(c.style & CS_Border);
     if (c.style & CS_ReadOnly) {
-        // Read-only fields look like the dialog, as the user expects.
+        // Read-only fields look like the dialog, as the user expects; a
+        // frameless one shows whatever lies behind it (a group frame).
         QPalette pal = e->palette();
-        pal.setColor(QPalette::Base, pal.color(QPalette::Window));
+        pal.setColor(QPalette::Base, (c.style & CS_Border) ? pal.color(QPalette::Window) : QColor(Qt::transparent));
         e->setPalette(pal);
         if (!(c.style & CS_TabStop))
             e->setFocusPolicy(Qt::NoFocus);

@@ -96,6 +96,7 @@ private slots:
     void recentListKeepsOneEntry();
     void droppedFileOpens();
     void fileTypeIsRegisteredInUserData();
+    void closingWindowAsksAndClosesDocument();
 };
 
 void TestApp::startsWithFrameToolbarAndNewDocument()
@@ -263,6 +264,27 @@ void TestApp::fileTypeIsRegisteredInUserData()
     QVERIFY(xml.contains("*.sav"));
     QVERIFY(xml.contains("KORVA_Powermanagement Document"));
     QVERIFY(QFile::exists(data + "/applications/korva.desktop"));
+}
+
+void TestApp::closingWindowAsksAndClosesDocument()
+{
+    Started s({"--nologo"});
+    CDocument* doc = s.app->DocTemplate()->Documents().first();
+    doc->SetModifiedFlag(true);
+    TestSink sink;
+    // "Abbrechen" keeps everything open.
+    sink.QueueAnswer(IDCANCEL);
+    s.frame()->MDIGetActive()->close();
+    QCOMPARE(s.app->DocTemplate()->Documents().size(), 1);
+    QVERIFY(s.frame()->MDIGetActive()->isVisible());
+    // "Nein" closes document and window without saving.
+    sink.QueueAnswer(IDNO);
+    s.frame()->MDIGetActive()->close();
+    QCOMPARE(sink.boxes.size(), 2);
+    QVERIFY(sink.boxes[1].text.contains("KORVA_Powermanagement1"));
+    QVERIFY(s.app->DocTemplate()->Documents().isEmpty());
+    QTRY_VERIFY(s.frame()->MdiArea()->subWindowList().isEmpty());
+    QTRY_COMPARE(s.menuTitles().size(), 3);
 }
 
 QTEST_MAIN(TestApp)

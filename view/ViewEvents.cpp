@@ -1,0 +1,46 @@
+#include "view/ViewEvents.h"
+
+#include <QList>
+
+namespace {
+QList<IViewListener*>& listeners()
+{
+    static QList<IViewListener*> list;
+    return list;
+}
+} // namespace
+
+void AddViewListener(IViewListener* listener)
+{
+    if (!listeners().contains(listener))
+        listeners().append(listener);
+}
+
+void RemoveViewListener(IViewListener* listener) { listeners().removeAll(listener); }
+
+// Copies: a listener may remove itself while being called.
+void NotifyViewOpened(CVelkorView& view)
+{
+    for (IViewListener* l : QList<IViewListener*>(listeners()))
+        l->OnViewOpened(view);
+}
+
+void NotifyViewClosing(CVelkorView& view)
+{
+    for (IViewListener* l : QList<IViewListener*>(listeners()))
+        l->OnViewClosing(view);
+}
+
+void NotifyChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current)
+{
+    for (IViewListener* l : QList<IViewListener*>(listeners()))
+        l->OnChannelEvent(view, kind, nChannel, current);
+}
+
+void NotifyMeasured(CVelkorView& view)
+{
+    if (listeners().isEmpty())
+        return;
+    for (IViewListener* l : QList<IViewListener*>(listeners()))
+        l->OnMeasured(view);
+}

@@ -1,0 +1,51 @@
+#pragma once
+// What the monitoring view reports to the program's add-ons (journal,
+// history, hardware outputs): switching events, each measurement, and the
+// view's life. Listeners are program-wide; they must not show message boxes
+// from inside a callback, since callbacks run in the middle of a tick.
+
+class CVelkorView;
+
+enum class ChannelEvent {
+    Cutoff,          // current reached the Abschaltstrom: cut off
+    AutoOn,          // the automatic timer switched a cut-off channel back on
+    AutoOnRefused,   // the automatic timer found the current still too high (beep)
+    ManualOff,       // the user clicked the on image
+    ManualOn,        // the user clicked the off image and the channel went on
+    ManualOnLocked,  // the user tried to switch on a cut-off channel (short-circuit lock)
+    AllOff,          // all-off command; channel 0
+    AllOn,           // all-on command; channel 0 (locked channels stay off)
+};
+
+class IViewListener
+{
+public:
+    virtual ~IViewListener() = default;
+    // At the end of the first update, before measuring starts.
+    virtual void OnViewOpened(CVelkorView&) {}
+    // When the window is destroyed, after timers 1 and 2 are stopped.
+    virtual void OnViewClosing(CVelkorView&) {}
+    // nChannel 1 ... 16 (0 for all-off and all-on); current in A, present current.
+    virtual void OnChannelEvent(CVelkorView&, ChannelEvent, int /*nChannel*/, double /*current*/) {}
+    // After every measurement tick, with the new shown currents in place.
+    virtual void OnMeasured(CVelkorView&) {}
+};
+
+// Where a channel's present current comes from when it is not the test source.
+class IChannelSource
+{
+public:
+    virtual ~IChannelSource() = default;
+    // True when the source has a reading for the channel (1 ... 16); stale
+    // marks a reading kept from before a failed transfer.
+    virtual bool ReadCurrent(int nChannel, double& current, bool& stale) = 0;
+};
+
+void AddViewListener(IViewListener* listener);
+void RemoveViewListener(IViewListener* listener);
+
+// Used by the view.
+void NotifyViewOpened(CVelkorView& view);
+void NotifyViewClosing(CVelkorView& view);
+void NotifyChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current);
+void NotifyMeasured(CVelkorView& view);
