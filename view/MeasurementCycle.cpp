@@ -59,6 +59,8 @@ void CVelkorView::CopyCountersToDocument(CVelkorDoc& doc) const
 void CVelkorView::OnMesstakt()
 {
     m_channel[2].m_dStrom = NextRampValue();
+    if (m_pSource)
+        TakeSourceReadings();
     // Energy is counted once a second whatever the polling interval; re-arming
     // here would starve the consumption timer below 1000 ms.
     if (!IsTimerRunning(kVerbrauchTimer))
@@ -70,6 +72,20 @@ void CVelkorView::OnMesstakt()
     for (int i = 0; i < kChannels; ++i)
         ShowBar(i);
     UpdateData(false);
+    NotifyMeasured(*this);
+}
+
+// Channels the other source reads take its latest value; the rest keep the test sources.
+void CVelkorView::TakeSourceReadings()
+{
+    for (int i = 0; i < kChannels; ++i) {
+        double current = 0.0;
+        bool stale = false;
+        if (m_pSource->ReadCurrent(i + 1, current, stale)) {
+            m_channel[i].m_dStrom = current;
+            SetStale(i + 1, stale);
+        }
+    }
 }
 
 // Number, power, peak and the enlarged window's current of one channel. The
@@ -110,6 +126,7 @@ void CVelkorView::CutOff(int i)
     m_channel[i].m_bAbgeschaltet = 1;
     KillTimer(kMessTimer);
     SetTimer(kAutomatikTimer, quint64(m_nTimerzeitMs));
+    NotifyChannelEvent(*this, ChannelEvent::Cutoff, i + 1, m_channel[i].m_dStrom);
 }
 
 void CVelkorView::OnAutomatiktakt()
@@ -124,9 +141,11 @@ void CVelkorView::OnAutomatiktakt()
             ShowSwitch(i, true);
             ch.m_bAbgeschaltet = 0;
             SetTimer(kMessTimer, m_nAbfragezeit);
+            NotifyChannelEvent(*this, ChannelEvent::AutoOn, i + 1, ch.m_dStrom);
         } else {
             MessageBeep(kEinfacherPiep);
             SetTimer(kAutomatikTimer, quint64(m_nTimerzeitMs));
+            NotifyChannelEvent(*this, ChannelEvent::AutoOnRefused, i + 1, ch.m_dStrom);
         }
     }
 }

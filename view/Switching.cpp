@@ -1,6 +1,6 @@
 // Switching channels by their images and all at once, with the short-circuit
-// lock on channels the measurement cycle has cut off. Only the view changes:
-// nothing is switched in hardware.
+// lock on channels the measurement cycle has cut off. The view itself switches
+// no hardware; listeners (the hardware add-on) follow its events.
 
 #include "framework/Messages.h"
 #include "view/VelkorView.h"
@@ -64,6 +64,7 @@ void CVelkorView::OnSchalterAus(int nChannel)
     const int i = nChannel - 1;
     ShowSwitch(i, false);
     SourceOff(i);
+    NotifyChannelEvent(*this, ChannelEvent::ManualOff, nChannel, m_channel[i].m_dStrom);
 }
 
 void CVelkorView::OnSchalterEin(int nChannel)
@@ -75,9 +76,12 @@ void CVelkorView::OnSchalterEin(int nChannel)
         ShowSwitch(i, true);
         ch.m_bAbgeschaltet = 0;
         SetTimer(kMessTimer, m_nAbfragezeit);
+        if (!m_bAlleEin)
+            NotifyChannelEvent(*this, ChannelEvent::ManualOn, nChannel, ch.m_dStrom);
         return;
     }
     // Locked: the source set above stays in effect.
+    NotifyChannelEvent(*this, ChannelEvent::ManualOnLocked, nChannel, ch.m_dStrom);
     ShowMessageBox(this, QStringLiteral("Kurzschluss erst beheben"), QStringLiteral("FEHLER"),
                    MB_OK | MB_ICONEXCLAMATION);
 }
@@ -88,11 +92,15 @@ void CVelkorView::OnAlleAus()
         SourceOff(i);
     for (int i = 0; i < kChannels; ++i)
         ShowSwitch(i, false);
+    NotifyChannelEvent(*this, ChannelEvent::AllOff, 0, 0.0);
 }
 
 // One message box per locked channel, in channel order.
 void CVelkorView::OnAlleEin()
 {
+    m_bAlleEin = true;
     for (int k = 1; k <= kChannels; ++k)
         OnSchalterEin(k);
+    m_bAlleEin = false;
+    NotifyChannelEvent(*this, ChannelEvent::AllOn, 0, 0.0);
 }

@@ -105,6 +105,7 @@ void CVelkorView::OnInitialUpdate()
 
     UpdateData(false);
     // Last, so that no tick sees a half-copied state.
+    NotifyViewOpened(*this);
     SetTimer(kMessTimer, m_nAbfragezeit);
 }
 
@@ -164,9 +165,30 @@ void CVelkorView::SeedFromDocument(const CVelkorDoc& doc)
     m_dlgCon.m_nStopWert = m_nStopWert;
 }
 
+void CVelkorView::SetStale(int nChannel, bool bStale)
+{
+    const int i = nChannel - 1;
+    if (m_bStale[i] == bStale)
+        return;
+    m_bStale[i] = bStale;
+    // A reading kept from before a failed transfer is shown in grey italics.
+    if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(kChannelIds[i].current))) {
+        QFont f = edit->font();
+        f.setItalic(bStale);
+        edit->setFont(f);
+        QPalette pal = edit->palette();
+        pal.setColor(QPalette::Text, bStale ? pal.color(QPalette::Disabled, QPalette::Text)
+                                            : palette().color(QPalette::Text));
+        edit->setPalette(pal);
+        edit->setToolTip(bStale ? QStringLiteral("Veralteter Messwert: der letzte Lesevorgang ist fehlgeschlagen")
+                                : QString());
+    }
+}
+
 void CVelkorView::OnDestroy()
 {
     KillTimer(kMessTimer);
     KillTimer(kAutomatikTimer);
+    NotifyViewClosing(*this);
     CFormView::OnDestroy();
 }

@@ -13,6 +13,7 @@
 #include "framework/ProgressCtrl.h"
 #include "framework/View.h"
 #include "res/resource.h"
+#include "view/ViewEvents.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -81,6 +82,13 @@ public:
     // Whether the channel shows its on image.
     bool IsSwitchedOn(int nChannel) const;
 
+    // Another source of present currents (hardware); nullptr: the test sources.
+    void SetChannelSource(IChannelSource* pSource) { m_pSource = pSource; }
+    IChannelSource* ChannelSource() const { return m_pSource; }
+    // Marks the channel's number as a stale reading (1 ... 16).
+    void SetStale(int nChannel, bool bStale);
+    bool IsStale(int nChannel) const { return m_bStale[nChannel - 1]; }
+
     QLineEdit* m_ctlSkalaMitte1 = nullptr;
     CProgressCtrl* m_ctlBalken[kChannels] = {};
     QString m_strName[kChannels];
@@ -121,6 +129,7 @@ private:
     void OnAutomatiktakt();
     void OnVerbrauchstakt();
     void MeasureChannel(int i);
+    void TakeSourceReadings();
     void ShowBar(int i);
     void CutOff(int i);
 
@@ -131,6 +140,10 @@ private:
 
     // Runs a dialog that works on the view's own objects; refreshes on OK.
     void RunDisplayDialog(CDialog& dlg);
+
+    IChannelSource* m_pSource = nullptr;
+    bool m_bStale[kChannels] = {};
+    bool m_bAlleEin = false;  // inside all-on: single switch-ons are not reported
 
     // The numbers last written into the current, top and middle fields.
     double m_dShown[3][kChannels];
