@@ -132,6 +132,16 @@ void CSimController::Connect(std::uint8_t address, std::unique_ptr<CSimDevice> d
     m_devices[address & 0xFE] = std::move(device);
 }
 
+std::unique_ptr<CSimDevice> CSimController::Disconnect(std::uint8_t address)
+{
+    const auto device = m_devices.find(address & 0xFE);
+    if (device == m_devices.end())
+        return nullptr;
+    std::unique_ptr<CSimDevice> taken = std::move(device->second);
+    m_devices.erase(device);
+    return taken;
+}
+
 CSimDevice* CSimController::DeviceAt(std::uint8_t address) const
 {
     const auto device = m_devices.find(address & 0xFE);

@@ -33,6 +33,9 @@ public:
     // Adds or replaces the device at an 8-bit address (bit 0 ignored).
     void Connect(std::uint8_t address, std::unique_ptr<CSimDevice> device);
     CSimDevice* DeviceAt(std::uint8_t address) const;
+    // Takes the device off the bus (it stops answering its address); nullptr
+    // when none is there. Call only between transfers.
+    std::unique_ptr<CSimDevice> Disconnect(std::uint8_t address);
 
     std::uint8_t OwnAddress() const { return m_ownAddress; }
     std::uint8_t Clock() const { return m_clock; }

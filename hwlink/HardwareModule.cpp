@@ -1,8 +1,259 @@
 #include "hwlink/HardwareModule.h"
 
-CHardwareModule::CHardwareModule(CMDIFrameWnd* frame, bool bSimulate) : m_frame(frame), m_bSimulate(bSimulate)
+#include "framework/MDIFrame.h"
+#include "framework/Messages.h"
+#include "framework/Resources.h"
+#include "framework/WinApp.h"
+#include "hw/PortBackend.h"
+#include "hw/SimLayout.h"
+#include "hwlink/HardwareConfigDlg.h"
+#include "hwlink/SimulatorWnd.h"
+#include "res/resource.h"
+#include "view/VelkorView.h"
+
+#include <QLabel>
+#include <QObject>
+#include <QSettings>
+#include <QStatusBar>
+#include <algorithm>
+
+namespace {
+
+const QString kNichtVerbunden = QStringLiteral("Hardware: nicht verbunden");
+const QString kVerbunden = QStringLiteral("Hardware: verbunden");
+
+QString PortName(int nPort)
 {
+    return nPort == HardwareConfig::Simulation ? QStringLiteral("Simulation")
+                                               : QStringLiteral("Anschluss %1").arg(nPort);
+}
+
+// Loads that show all three behaviours: steady currents, a slow ramp on every
+// fourth channel, all well below the default Abschaltstrom.
+CSimLayout::Load LoadFor(int nChannel, double fullScale)
+{
+    CSimLayout::Load load;
+    if (nChannel % 4 == 0) {
+        load.kind = CSimLayout::LoadKind::Ramp;
+        load.amps = 0.8 * fullScale;
+        load.rampSeconds = 60.0;
+    } else {
+        load.amps = std::min(0.3 + 0.1 * nChannel, 0.5 * fullScale);
+    }
+    return load;
+}
+
+} // namespace
+
+CHardwareModule::CHardwareModule(CMDIFrameWnd* frame, bool bSimulate)
+    : m_frame(frame), m_bSimulate(bSimulate), m_context(std::make_unique<QObject>())
+{
+    if (CWinApp* app = CWinApp::Instance())
+        m_config = HardwareConfig::Load(app->Settings());
+    if (m_bSimulate && !(IsSimulating() && m_config.IsActive()))
+        m_config = HardwareConfig::SimulatedLayout();
+
+    OnCommand(ID_HARDWARE_KONFIGURATION, [this] { OnHardwareKonfiguration(); });
+    OnCommand(ID_SIMULATOR, [this] { OnSimulator(); });
+    OnUpdateCommand(ID_SIMULATOR,
+                    [this](CCmdUI* ui) { ui->Enable(IsSimulating() && m_config.IsActive()); });
+    CreateStatusPane();
     AddViewListener(this);
 }
 
-CHardwareModule::~CHardwareModule() { RemoveViewListener(this); }
+CHardwareModule::~CHardwareModule()
+{
+    RemoveViewListener(this);
+    if (m_view)
+        m_view->SetChannelSource(nullptr);
+    // The worker goes first: its queued calls target m_context.
+    m_worker.reset();
+    delete m_simulator.data();
+    m_context.reset();
+}
+
+void CHardwareModule::CreateStatusPane()
+{
+    if (!m_frame)
+        return;
+    auto* pane = new QLabel(LoadResString(ID_INDICATOR_HARDWARE));
+    pane->setObjectName(QString::number(ID_INDICATOR_HARDWARE));
+    m_frame->statusBar()->addPermanentWidget(pane);
+    m_pane = pane;
+    SetStatus(kNichtVerbunden);
+}
+
+void CHardwareModule::SetStatus(const QString& text)
+{
+    m_strStatus = text;
+    if (m_pane) {
+        m_pane->setText(text);
+        m_pane->setVisible(m_config.IsActive() || m_worker);
+    }
+}
+
+void CHardwareModule::SetConfig(const HardwareConfig& config)
+{
+    m_config = config;
+    SetStatus(m_strStatus);
+}
+
+CHardwareWorker::Outputs CHardwareModule::SwitchedOn(const CVelkorView& view) const
+{
+    CHardwareWorker::Outputs on{};
+    for (int k = 1; k <= HardwareConfig::kChannels; ++k)
+        on[k - 1] = view.IsSwitchedOn(k) && view.m_channel[k - 1].m_bAbgeschaltet == 0;
+    return on;
+}
+
+// 0 switches every output off; any other pattern switches on what is not
+// locked, so a short is never fed again by the stop pattern.
+CHardwareWorker::Outputs CHardwareModule::Pattern(int nWert) const
+{
+    CHardwareWorker::Outputs on{};
+    for (int i = 0; i < HardwareConfig::kChannels; ++i)
+        on[i] = nWert != 0 && m_view && m_view->m_channel[i].m_bAbgeschaltet == 0;
+    return on;
+}
+
+void CHardwareModule::OnViewOpened(CVelkorView& view)
+{
+    // One bus, one view: further windows keep their test sources.
+    if (m_view || !m_config.IsActive())
+        return;
+    m_view = &view;
+    m_bFailureShown = false;
+    m_worker.reset();
+    m_layout.reset();
+
+    CPortBackend* backend = m_backend ? m_backend : &DefaultPortBackend();
+    if (IsSimulating()) {
+        m_layout = std::make_unique<CSimLayout>();
+        for (int k = 1; k <= HardwareConfig::kChannels; ++k) {
+            const ChannelWiring& w = m_config.channel[k - 1];
+            CSimLayout::Wiring sw;
+            if (w.bConverter) {
+                sw.converter = w.nConverter;
+                sw.input = w.nInput;
+                sw.fullScale = w.dFullScale;
+            }
+            if (w.bOutput) {
+                sw.port = w.nPort;
+                sw.bit = w.nBit;
+                sw.activeLow = w.bActiveLow;
+            }
+            m_layout->Wire(k, sw);
+            m_layout->SetLoad(k, LoadFor(k, w.dFullScale));
+        }
+        backend = &m_layout->Board();
+    }
+
+    // The start pattern 0 shows every channel off, as its outputs will be.
+    if (view.m_dlgCon.m_nStartWert == 0)
+        view.OnAlleAus();
+
+    QObject* context = m_context.get();
+    m_worker =
+        std::make_unique<CHardwareWorker>(m_config, *backend, m_layout.get(), [this, context] {
+            QMetaObject::invokeMethod(
+                context, [this] { OnWorkerStatus(); }, Qt::QueuedConnection);
+        });
+    if (m_config.HasConverter())
+        view.SetChannelSource(this);
+    SetStatus(kNichtVerbunden);
+    m_worker->Start(view.m_nAbfragezeit, SwitchedOn(view));
+    if (m_simulator)
+        m_simulator->SetLayout(m_layout.get());
+}
+
+void CHardwareModule::OnViewClosing(CVelkorView& view)
+{
+    if (&view != m_view)
+        return;
+    view.SetChannelSource(nullptr);
+    if (m_worker) {
+        m_worker->Stop(Pattern(view.m_dlgCon.m_nStopWert));
+        m_lastWritten = m_worker->WrittenOutputs();
+        m_worker.reset();
+    }
+    m_view = nullptr;
+    SetStatus(kNichtVerbunden);
+}
+
+void CHardwareModule::OnChannelEvent(CVelkorView& view, ChannelEvent, int, double)
+{
+    if (&view == m_view && m_worker)
+        m_worker->SetOutputs(SwitchedOn(view));
+}
+
+void CHardwareModule::OnMeasured(CVelkorView& view)
+{
+    if (&view == m_view && m_worker)
+        m_worker->SetPeriod(view.m_nAbfragezeit);
+}
+
+bool CHardwareModule::ReadCurrent(int nChannel, double& current, bool& stale)
+{
+    return m_worker && m_worker->Reading(nChannel, current, stale);
+}
+
+// Runs queued on the user thread, never inside a view callback.
+void CHardwareModule::OnWorkerStatus()
+{
+    if (!m_worker)
+        return;
+    const CHardwareWorker::Status st = m_worker->GetStatus();
+    const QString text = QString::fromStdString(st.text);
+    switch (st.state) {
+    case CHardwareWorker::State::Failed:
+        SetStatus(kNichtVerbunden);
+        if (!m_bFailureShown) {
+            m_bFailureShown = true;
+            AfxMessageBox(
+                QStringLiteral("Die Hardware (%1) kann nicht geöffnet werden: %2 (Fehler %3).\n"
+                               "Das Programm misst mit den Testquellen weiter.")
+                    .arg(PortName(m_config.nPort), text)
+                    .arg(st.nError),
+                MB_OK | MB_ICONEXCLAMATION);
+        }
+        break;
+    case CHardwareWorker::State::Connected:
+        if (st.nError == 0)
+            SetStatus(kVerbunden);
+        else if (st.nDetail)
+            SetStatus(QStringLiteral("Hardware-Fehler %1: %2 (Adresse %3)")
+                          .arg(st.nError)
+                          .arg(text, HexAddress(std::uint8_t(st.nDetail))));
+        else
+            SetStatus(QStringLiteral("Hardware-Fehler %1: %2").arg(st.nError).arg(text));
+        break;
+    default:
+        break;
+    }
+}
+
+void CHardwareModule::OnHardwareKonfiguration()
+{
+    CHardwareConfigDlg dlg(m_config, m_frame);
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    SetConfig(dlg.Result());
+    if (CWinApp* app = CWinApp::Instance())
+        m_config.Save(app->Settings());
+}
+
+CSimulatorWnd* CHardwareModule::SimulatorWindow() const
+{
+    return m_simulator;
+}
+
+void CHardwareModule::OnSimulator()
+{
+    if (!IsSimulating())
+        return;
+    if (!m_simulator)
+        m_simulator = new CSimulatorWnd(m_frame);
+    m_simulator->SetLayout(m_layout.get());
+    m_simulator->show();
+    m_simulator->raise();
+}

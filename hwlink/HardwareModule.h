@@ -3,18 +3,72 @@
 // listens to the monitoring views and answers its own commands.
 
 #include "framework/CmdTarget.h"
+#include "hwlink/HardwareConfig.h"
+#include "hwlink/HardwareWorker.h"
+#include "res/resource.h"
 #include "view/ViewEvents.h"
 
-class CMDIFrameWnd;
+#include <QPointer>
+#include <memory>
 
-class CHardwareModule : public CCmdTarget, public IViewListener
+class CMDIFrameWnd;
+class CPortBackend;
+class CSimLayout;
+class CSimulatorWnd;
+class QLabel;
+class QObject;
+
+class CHardwareModule : public CCmdTarget, public IViewListener, public IChannelSource
 {
 public:
     // bSimulate: start in simulation mode (command line --simulate).
     CHardwareModule(CMDIFrameWnd* frame, bool bSimulate);
     ~CHardwareModule() override;
 
+    // The configuration used from the next view that opens.
+    const HardwareConfig& Config() const { return m_config; }
+    void SetConfig(const HardwareConfig& config);
+    // The real ports go through this backend (nullptr: the machine's ports).
+    void SetBackend(CPortBackend* backend) { m_backend = backend; }
+    bool IsSimulating() const { return m_config.nPort == HardwareConfig::Simulation; }
+
+    // While a view is connected: its worker and, when simulating, the layout.
+    CHardwareWorker* Worker() const { return m_worker.get(); }
+    CSimLayout* Layout() const { return m_layout.get(); }
+    // The stop pattern's bytes as written when the last view closed.
+    const std::map<std::uint8_t, std::uint8_t>& LastWrittenOutputs() const { return m_lastWritten; }
+    QString StatusText() const { return m_strStatus; }
+
+    // Commands.
+    void OnHardwareKonfiguration();
+    void OnSimulator();
+    CSimulatorWnd* SimulatorWindow() const;
+
+    bool ReadCurrent(int nChannel, double& current, bool& stale) override;
+    void OnViewOpened(CVelkorView& view) override;
+    void OnViewClosing(CVelkorView& view) override;
+    void OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel,
+                        double current) override;
+    void OnMeasured(CVelkorView& view) override;
+
 private:
+    void CreateStatusPane();
+    void SetStatus(const QString& text);
+    void OnWorkerStatus();
+    CHardwareWorker::Outputs SwitchedOn(const CVelkorView& view) const;
+    CHardwareWorker::Outputs Pattern(int nWert) const;
+
     CMDIFrameWnd* m_frame;
     bool m_bSimulate;
+    HardwareConfig m_config;
+    CPortBackend* m_backend = nullptr;
+    std::unique_ptr<QObject> m_context; // queued calls from the worker land here
+    QPointer<QLabel> m_pane;
+    QString m_strStatus;
+    QPointer<CVelkorView> m_view; // the one view that drives the hardware
+    std::unique_ptr<CSimLayout> m_layout;
+    std::unique_ptr<CHardwareWorker> m_worker;
+    std::map<std::uint8_t, std::uint8_t> m_lastWritten;
+    bool m_bFailureShown = false;
+    QPointer<CSimulatorWnd> m_simulator; // owned by the frame when there is one
 };

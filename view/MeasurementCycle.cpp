@@ -78,13 +78,17 @@ void CVelkorView::OnMesstakt()
 // Channels the other source reads take its latest value; the rest keep the test sources.
 void CVelkorView::TakeSourceReadings()
 {
-    for (int i = 0; i < kChannels; ++i) {
-        double current = 0.0;
-        bool stale = false;
-        if (m_pSource->ReadCurrent(i + 1, current, stale)) {
-            m_channel[i].m_dStrom = current;
-            SetStale(i + 1, stale);
-        }
+    for (int i = 0; i < kChannels; ++i)
+        TakeSourceReading(i);
+}
+
+void CVelkorView::TakeSourceReading(int i)
+{
+    double current = 0.0;
+    bool stale = false;
+    if (m_pSource && m_pSource->ReadCurrent(i + 1, current, stale)) {
+        m_channel[i].m_dStrom = current;
+        SetStale(i + 1, stale);
     }
 }
 
@@ -137,6 +141,8 @@ void CVelkorView::OnAutomatiktakt()
         ChannelState& ch = m_channel[i];
         if (ch.m_bAbgeschaltet != 1)
             continue;
+        // Measuring stops at a cutoff; a hardware source still knows whether the short is gone.
+        TakeSourceReading(i);
         if (m_dAbschaltstrom[i] - m_dHysterese[i] > ch.m_dStrom) {
             ShowSwitch(i, true);
             ch.m_bAbgeschaltet = 0;

@@ -72,6 +72,8 @@ void CVelkorView::OnSchalterEin(int nChannel)
     const int i = nChannel - 1;
     SourceOn(i);
     ChannelState& ch = m_channel[i];
+    if (ch.m_bAbgeschaltet)
+        TakeSourceReading(i); // the lock judges the present reading, not the one at the cutoff
     if (m_dAbschaltstrom[i] - m_dHysterese[i] > ch.m_dStrom || ch.m_bAbgeschaltet == 0) {
         ShowSwitch(i, true);
         ch.m_bAbgeschaltet = 0;

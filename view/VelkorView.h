@@ -130,6 +130,7 @@ private:
     void OnVerbrauchstakt();
     void MeasureChannel(int i);
     void TakeSourceReadings();
+    void TakeSourceReading(int i); // nothing without a source
     void ShowBar(int i);
     void CutOff(int i);
 

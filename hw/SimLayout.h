@@ -1,0 +1,76 @@
+#pragma once
+
+#include "hw/SimBoard.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+// A simulated layout on the simulated board: one load per channel behind a
+// converter input and a switched port bit. The user thread injects shorts and
+// pulls devices off the bus through atomic flags; the thread that owns the bus
+// applies them in Refresh(), between transfers.
+class CSimLayout
+{
+public:
+    static constexpr int kChannels = 16;
+
+    enum class LoadKind
+    {
+        Steady,
+        Ramp
+    };
+    struct Load
+    {
+        LoadKind kind = LoadKind::Steady;
+        double amps = 0.0;       // steady current, or the top of the ramp
+        double rampSeconds = 60; // time from 0 to the top, then it starts again
+    };
+    struct Wiring
+    {
+        std::uint8_t converter = 0; // 0: no converter
+        int input = 0;
+        double fullScale = 0.0;
+        std::uint8_t port = 0; // 0: no switch output
+        int bit = 0;
+        bool activeLow = false;
+    };
+
+    CSimLayout();
+    // Adds the converters and port devices the wiring names.
+    void Wire(int nChannel, const Wiring& wiring);
+    void SetLoad(int nChannel, const Load& load) { m_loads[nChannel - 1] = load; }
+    const Load& GetLoad(int nChannel) const { return m_loads[nChannel - 1]; }
+
+    // Thread-safe: the owner of the bus sees them at its next Refresh.
+    void SetShort(int nChannel, bool on) { m_short[nChannel - 1] = on; }
+    bool HasShort(int nChannel) const { return m_short[nChannel - 1]; }
+    void SetDeviceRemoved(std::uint8_t address, bool removed);
+
+    // Bus-owner thread: applies removals and sets every converter input from
+    // its load, the output bit and the time since start.
+    void Refresh(double seconds);
+    // Bus-owner thread: the port device's latch (0xFF when there is none).
+    std::uint8_t Latch(std::uint8_t address) const;
+    // The current the channel draws now (bus-owner thread).
+    double Current(int nChannel, double seconds) const;
+
+    CSimBoard& Board() { return m_board; }
+
+private:
+    bool OutputOn(const Wiring& w) const;
+    void ApplyRemovals();
+
+    CSimBoard m_board;
+    std::array<Wiring, kChannels> m_wiring{};
+    std::array<Load, kChannels> m_loads{};
+    std::array<std::atomic<bool>, kChannels> m_short{};
+    std::map<std::uint8_t, CSimConverter*> m_converters;
+    std::map<std::uint8_t, CSimPortDevice*> m_ports;
+    std::array<std::atomic<bool>, 128> m_removed{};
+    std::map<std::uint8_t, std::unique_ptr<CSimDevice>>
+        m_offBus; // removed devices kept for putting back
+};

@@ -1,0 +1,63 @@
+#pragma once
+// Which converter input measures a channel and which port bit switches it.
+// Kept in the program's settings under "Hardware/", never in the document.
+
+#include <array>
+#include <cstdint>
+#include <map>
+
+#include <QString>
+
+class QSettings;
+
+struct ChannelWiring
+{
+    bool bConverter = false; // false: the channel keeps its test source
+    std::uint8_t nConverter = 0x90;
+    int nInput = 0;
+    double dFullScale = 5.0; // A at raw 255
+    bool bOutput = false;    // false: nothing is switched
+    std::uint8_t nPort = 0x40;
+    int nBit = 0;
+    bool bActiveLow = false;
+
+    bool operator==(const ChannelWiring&) const = default;
+};
+
+struct HardwareConfig
+{
+    static constexpr int kChannels = 16;
+    enum Port
+    {
+        Off = 0,
+        Port1 = 1,
+        Port2 = 2,
+        Simulation = 3
+    };
+
+    int nPort = Off;
+    std::array<ChannelWiring, kChannels> channel{};
+
+    bool operator==(const HardwareConfig&) const = default;
+
+    // The mode is on when a port is chosen and at least one channel is wired.
+    bool IsActive() const;
+    bool HasConverter() const;
+
+    // Empty when the configuration can be used, else the German reason.
+    QString Validate() const;
+
+    // The bytes for every port device: wired bits follow on[] (honouring
+    // active low), unwired bits stay high (a PCF8574 pin as input).
+    std::map<std::uint8_t, std::uint8_t> OutputBytes(const std::array<bool, kChannels>& on) const;
+
+    // Every channel wired: four converters 0x90 ... 0x96, two port devices 0x40, 0x42.
+    static HardwareConfig SimulatedLayout();
+
+    static HardwareConfig Load(QSettings& settings);
+    void Save(QSettings& settings) const;
+};
+
+QString HexAddress(std::uint8_t address);
+// "0x90", "90", "90h": the 8-bit address; false when it is no number 0 ... 255.
+bool ParseAddress(const QString& text, int& address);

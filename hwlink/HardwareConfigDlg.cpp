@@ -1,0 +1,174 @@
+#include "hwlink/HardwareConfigDlg.h"
+
+#include "framework/Messages.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+enum Column
+{
+    ColConverter,
+    ColConverterAddress,
+    ColInput,
+    ColFullScale,
+    ColOutput,
+    ColOutputAddress,
+    ColBit,
+    ColActiveLow,
+    ColCount
+};
+
+QSpinBox* SpinBox(int max)
+{
+    auto* box = new QSpinBox;
+    box->setRange(0, max);
+    return box;
+}
+
+// German decimal comma first; a point is taken too.
+bool ParseAmps(const QString& text, double& value)
+{
+    bool ok = false;
+    QLocale de = QLocale::system();
+    de.setNumberOptions(QLocale::RejectGroupSeparator);
+    value = de.toDouble(text.trimmed(), &ok);
+    if (!ok)
+        value = QLocale::c().toDouble(text.trimmed(), &ok);
+    return ok;
+}
+
+} // namespace
+
+CHardwareConfigDlg::CHardwareConfigDlg(const HardwareConfig& config, QWidget* parent)
+    : QDialog(parent), m_result(config)
+{
+    setWindowTitle(QStringLiteral("Hardware-Konfiguration"));
+    m_port = new QComboBox;
+    m_port->addItems({QStringLiteral("Aus (Testquellen)"), QStringLiteral("Anschluss 1"),
+                      QStringLiteral("Anschluss 2"), QStringLiteral("Simulation")});
+
+    auto* table = new QTableWidget(HardwareConfig::kChannels, ColCount);
+    table->setHorizontalHeaderLabels(
+        {QStringLiteral("Wandler"), QStringLiteral("Adresse"), QStringLiteral("Eingang"),
+         QStringLiteral("Vollausschlag (A)"), QStringLiteral("Ausgang"), QStringLiteral("Adresse"),
+         QStringLiteral("Bit"), QStringLiteral("aktiv low")});
+    for (int i = 0; i < HardwareConfig::kChannels; ++i) {
+        table->setVerticalHeaderItem(i,
+                                     new QTableWidgetItem(QStringLiteral("Kanal %1").arg(i + 1)));
+        Row& r = m_rows[i];
+        r = {new QCheckBox, new QLineEdit, SpinBox(3), new QLineEdit,
+             new QCheckBox, new QLineEdit, SpinBox(7), new QCheckBox};
+        QWidget* cells[ColCount] = {r.converter, r.converterAddress, r.input, r.fullScale,
+                                    r.output,    r.outputAddress,    r.bit,   r.activeLow};
+        for (int c = 0; c < ColCount; ++c)
+            table->setCellWidget(i, c, cells[c]);
+    }
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+
+    auto* simulated = new QPushButton(QStringLiteral("Simulationsbelegung"));
+    connect(simulated, &QPushButton::clicked, this,
+            [this] { Fill(HardwareConfig::SimulatedLayout()); });
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbrechen"));
+    buttons->addButton(simulated, QDialogButtonBox::ResetRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CHardwareConfigDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CHardwareConfigDlg::reject);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Anschluss:"), m_port);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(table);
+    layout->addWidget(buttons);
+    resize(760, 560);
+    Fill(config);
+}
+
+void CHardwareConfigDlg::Fill(const HardwareConfig& config)
+{
+    m_port->setCurrentIndex(config.nPort);
+    const QLocale de = QLocale::system();
+    for (int i = 0; i < HardwareConfig::kChannels; ++i) {
+        const ChannelWiring& w = config.channel[i];
+        Row& r = m_rows[i];
+        r.converter->setChecked(w.bConverter);
+        r.converterAddress->setText(HexAddress(w.nConverter));
+        r.input->setValue(w.nInput);
+        r.fullScale->setText(de.toString(w.dFullScale, 'g', 15));
+        r.output->setChecked(w.bOutput);
+        r.outputAddress->setText(HexAddress(w.nPort));
+        r.bit->setValue(w.nBit);
+        r.activeLow->setChecked(w.bActiveLow);
+    }
+}
+
+QString CHardwareConfigDlg::Collect()
+{
+    HardwareConfig c;
+    c.nPort = m_port->currentIndex();
+    for (int i = 0; i < HardwareConfig::kChannels; ++i) {
+        const Row& r = m_rows[i];
+        ChannelWiring& w = c.channel[i];
+        const int k = i + 1;
+        w.bConverter = r.converter->isChecked();
+        w.bOutput = r.output->isChecked();
+        int address = 0;
+        if (!ParseAddress(r.converterAddress->text(), address)) {
+            if (w.bConverter)
+                return QStringLiteral(
+                           "Kanal %1: „%2“ ist keine Wandleradresse. Bitte eine gerade Zahl "
+                           "von 0x00 bis 0xFE eingeben (z. B. 0x90).")
+                    .arg(k)
+                    .arg(r.converterAddress->text());
+        } else {
+            w.nConverter = std::uint8_t(address);
+        }
+        if (!ParseAddress(r.outputAddress->text(), address)) {
+            if (w.bOutput)
+                return QStringLiteral(
+                           "Kanal %1: „%2“ ist keine Ausgangsadresse. Bitte eine gerade Zahl "
+                           "von 0x00 bis 0xFE eingeben (z. B. 0x40).")
+                    .arg(k)
+                    .arg(r.outputAddress->text());
+        } else {
+            w.nPort = std::uint8_t(address);
+        }
+        w.nInput = r.input->value();
+        w.nBit = r.bit->value();
+        w.bActiveLow = r.activeLow->isChecked();
+        if (!ParseAmps(r.fullScale->text(), w.dFullScale)) {
+            if (w.bConverter)
+                return QStringLiteral(
+                           "Kanal %1: „%2“ ist kein Vollausschlag. Bitte einen Strom in A "
+                           "größer als 0 eingeben (z. B. 5,0).")
+                    .arg(k)
+                    .arg(r.fullScale->text());
+            w.dFullScale = ChannelWiring().dFullScale;
+        }
+    }
+    const QString reason = c.Validate();
+    if (reason.isEmpty())
+        m_result = c;
+    return reason;
+}
+
+void CHardwareConfigDlg::accept()
+{
+    const QString reason = Collect();
+    if (!reason.isEmpty()) {
+        AfxMessageBox(reason, MB_OK | MB_ICONEXCLAMATION, this);
+        return; // stays open
+    }
+    QDialog::accept();
+}

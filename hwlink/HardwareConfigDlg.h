@@ -1,0 +1,45 @@
+#pragma once
+// "Hardware-Konfiguration": the port and, per channel, its converter input
+// and switch output. OK refuses a configuration that cannot work and stays open.
+
+#include "hwlink/HardwareConfig.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QSpinBox;
+
+class CHardwareConfigDlg : public QDialog
+{
+public:
+    struct Row
+    {
+        QCheckBox* converter;
+        QLineEdit* converterAddress;
+        QSpinBox* input;
+        QLineEdit* fullScale;
+        QCheckBox* output;
+        QLineEdit* outputAddress;
+        QSpinBox* bit;
+        QCheckBox* activeLow;
+    };
+
+    explicit CHardwareConfigDlg(const HardwareConfig& config, QWidget* parent = nullptr);
+
+    const HardwareConfig& Result() const { return m_result; }
+    QComboBox* PortBox() const { return m_port; }
+    const Row& RowOf(int nChannel) const { return m_rows[nChannel - 1]; }
+
+    void accept() override;
+
+private:
+    void Fill(const HardwareConfig& config);
+    // Empty when the fields make a valid configuration (then in m_result).
+    QString Collect();
+
+    QComboBox* m_port;
+    Row m_rows[HardwareConfig::kChannels];
+    HardwareConfig m_result;
+};

@@ -1,0 +1,31 @@
+#pragma once
+// "Simulator": per channel its simulated load and a switch for a short, and
+// per device a switch that takes it off the simulated bus.
+
+#include <QWidget>
+
+#include <cstdint>
+#include <vector>
+
+class CSimLayout;
+class QCheckBox;
+class QLabel;
+
+class CSimulatorWnd : public QWidget
+{
+public:
+    static constexpr int kChannels = 16;
+
+    explicit CSimulatorWnd(QWidget* parent = nullptr);
+    // nullptr while no simulated view runs: the switches are disabled.
+    void SetLayout(CSimLayout* layout);
+
+    QCheckBox* ShortBox(int nChannel) const { return m_short[nChannel - 1]; }
+    QCheckBox* RemovedBox(std::uint8_t address) const;
+
+private:
+    CSimLayout* m_layout = nullptr;
+    QLabel* m_load[kChannels] = {};
+    QCheckBox* m_short[kChannels] = {};
+    std::vector<std::pair<std::uint8_t, QCheckBox*>> m_removed;
+};
