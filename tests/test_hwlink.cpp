@@ -219,6 +219,19 @@ void TestHwLink::removedDeviceGoesStaleOthersKeepMeasuring()
     v.OnCmdMsg(kChannelIds[1].imageOff); // measurement runs again
     v.OnTimer(1);
     QVERIFY(!v.IsStale(9));
+
+    // A port device that does not answer keeps the wanted byte and gets it
+    // once it is back.
+    hw.Layout()->SetDeviceRemoved(0x42, true);
+    const long sweeps = hw.Worker()->Sweeps();
+    QTRY_VERIFY(hw.Worker()->Sweeps() > sweeps + 1); // a whole sweep since: the removal is applied
+    v.OnCmdMsg(kChannelIds[9].imageOn);
+    QTRY_COMPARE(hw.StatusText(),
+                 QStringLiteral("Hardware-Fehler 5: No ack on address (Adresse 0x42)"));
+    QCOMPARE(Written(hw, 0x42), std::uint8_t(0xFF));
+    hw.Layout()->SetDeviceRemoved(0x42, false);
+    QTRY_COMPARE(Written(hw, 0x42), std::uint8_t(0xFD));
+    QTRY_COMPARE(hw.StatusText(), QStringLiteral("Hardware: verbunden"));
     rig.Close();
 }
 
