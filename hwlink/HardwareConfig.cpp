@@ -25,6 +25,15 @@ bool HardwareConfig::HasConverter() const
     return false;
 }
 
+bool HardwareConfig::HasOutput() const
+{
+    for (const ChannelWiring& w : channel) {
+        if (w.bOutput)
+            return true;
+    }
+    return false;
+}
+
 QString HexAddress(std::uint8_t address)
 {
     return QStringLiteral("0x") +

@@ -43,6 +43,7 @@ struct HardwareConfig
     // The mode is on when a port is chosen and at least one channel is wired.
     bool IsActive() const;
     bool HasConverter() const;
+    bool HasOutput() const;
 
     // Empty when the configuration can be used, else the German reason.
     QString Validate() const;

@@ -149,7 +149,7 @@ void CHardwareModule::OnViewOpened(CVelkorView& view)
     }
 
     // The start pattern 0 shows every channel off, as its outputs will be.
-    if (view.m_dlgCon.m_nStartWert == 0)
+    if (view.m_dlgCon.m_nStartWert == 0 && m_config.HasOutput())
         view.OnAlleAus();
 
     QObject* context = m_context.get();
