@@ -12,6 +12,16 @@
 #include <QWidget>
 #include <climits>
 
+bool RunDataExchange(CDataExchange& dx, const std::function<void(CDataExchange*)>& exchange)
+{
+    try {
+        exchange(&dx);
+    } catch (const CUserException&) {
+        return false;
+    }
+    return true;
+}
+
 QWidget* FindControl(QWidget* window, int nIDC)
 {
     if (!window)

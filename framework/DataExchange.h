@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 
 class QWidget;
 class CProgressCtrl;
@@ -37,6 +38,9 @@ public:
     QWidget* m_pLastControl = nullptr;
     bool m_bEditLastControl = false;
 };
+
+// Runs an exchange; false when a check failed (its message was shown).
+bool RunDataExchange(CDataExchange& dx, const std::function<void(CDataExchange*)>& exchange);
 
 // The control with this id in the window, or nullptr.
 QWidget* FindControl(QWidget* window, int nIDC);

@@ -109,12 +109,7 @@ void CDialog::EndDialog(int nResult)
 bool CDialog::UpdateData(bool bSaveAndValidate)
 {
     CDataExchange dx(this, bSaveAndValidate, &m_built.controls);
-    try {
-        DoDataExchange(&dx);
-    } catch (const CUserException&) {
-        return false;
-    }
-    return true;
+    return RunDataExchange(dx, [this](CDataExchange* pDX) { DoDataExchange(pDX); });
 }
 
 QWidget* CDialog::GetDlgItem(int nID) const { return m_built.controls.value(nID, nullptr); }

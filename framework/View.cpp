@@ -127,12 +127,7 @@ CFormView::CFormView(int nIDTemplate, QWidget* parent) : CView(parent)
 bool CFormView::UpdateData(bool bSaveAndValidate)
 {
     CDataExchange dx(this, bSaveAndValidate, &m_built.controls);
-    try {
-        DoDataExchange(&dx);
-    } catch (const CUserException&) {
-        return false;
-    }
-    return true;
+    return RunDataExchange(dx, [this](CDataExchange* pDX) { DoDataExchange(pDX); });
 }
 
 void CFormView::DoDataExchange(CDataExchange*) {}

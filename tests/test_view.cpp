@@ -12,21 +12,14 @@
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include "helpers/ViewPanel.h"
 #include <climits>
 
 namespace {
 
-struct Panel
+struct Panel : ViewPanel
 {
-    CVelkorDoc doc;
-    CVelkorView view;
-
-    Panel()
-    {
-        doc.OnNewDocument();
-        view.SetDocument(&doc);
-        view.OnInitialUpdate();
-    }
     QString text(int id) const { return GetControlText(view.GetDlgItem(id)); }
 };
 

@@ -12,21 +12,17 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QTest>
+
+#include "helpers/ViewPanel.h"
 #include <QTimer>
 #include <functional>
 
 namespace {
 
-struct Panel
+struct Panel : ViewPanel
 {
-    CVelkorDoc doc;
-    CVelkorView view;
-
     Panel()
     {
-        doc.OnNewDocument();
-        view.SetDocument(&doc);
-        view.OnInitialUpdate();
         // No tick may mark the document while a test looks at it.
         view.KillTimer(CVelkorView::kMessTimer);
         doc.SetModifiedFlag(false);

@@ -10,22 +10,14 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
+
+#include "helpers/ViewPanel.h"
 #include <QTimer>
 
 namespace {
 
-struct Panel
+struct Panel : ViewPanel
 {
-    CVelkorDoc doc;
-    CVelkorView view;
-
-    Panel()
-    {
-        doc.OnNewDocument();
-        view.SetDocument(&doc);
-        view.OnInitialUpdate();
-    }
-    ChannelState& ch(int k) { return view.m_channel[k - 1]; }
     QWidget* onImage(int k) const { return view.GetDlgItem(kChannelIds[k - 1].imageOn); }
     QWidget* offImage(int k) const { return view.GetDlgItem(kChannelIds[k - 1].imageOff); }
     // Cuts channel k off at the next tick; the lock holds while the current
