@@ -82,3 +82,13 @@ void CSimLayout::Refresh(double seconds)
         m_converters[w.converter]->SetInput(w.input, std::uint8_t(std::lround(raw)));
     }
 }
+
+std::vector<std::uint8_t> CSimLayout::Devices() const
+{
+    std::vector<std::uint8_t> devices;
+    for (const auto& [address, converter] : m_converters)
+        devices.push_back(address);
+    for (const auto& [address, port] : m_ports)
+        devices.push_back(address);
+    return devices;
+}

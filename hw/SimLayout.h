@@ -59,6 +59,8 @@ public:
     double Current(int nChannel, double seconds) const;
 
     CSimBoard& Board() { return m_board; }
+    // Every wired device, converters first.
+    std::vector<std::uint8_t> Devices() const;
 
 private:
     bool OutputOn(const Wiring& w) const;

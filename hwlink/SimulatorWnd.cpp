@@ -41,18 +41,7 @@ CSimulatorWnd::CSimulatorWnd(QWidget* parent) : QWidget(parent, Qt::Tool)
         });
     }
     auto* devices = new QGroupBox(QStringLiteral("Geräte am Bus"));
-    auto* devGrid = new QGridLayout(devices);
-    int row = 0;
-    for (std::uint8_t address : {0x90, 0x92, 0x94, 0x96, 0x40, 0x42}) {
-        auto* box = new QCheckBox(QStringLiteral("%1 vom Bus nehmen").arg(HexAddress(address)));
-        devGrid->addWidget(box, row / 2, row % 2);
-        ++row;
-        m_removed.emplace_back(address, box);
-        connect(box, &QCheckBox::toggled, this, [this, address](bool on) {
-            if (m_layout)
-                m_layout->SetDeviceRemoved(address, on);
-        });
-    }
+    m_devices = new QGridLayout(devices);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(loads);
     layout->addWidget(devices);
@@ -78,9 +67,26 @@ void CSimulatorWnd::SetLayout(CSimLayout* layout)
         const QSignalBlocker block(m_short[i]);
         m_short[i]->setChecked(layout && layout->HasShort(i + 1));
     }
-    for (const auto& [address, box] : m_removed) {
-        box->setEnabled(layout != nullptr);
-        const QSignalBlocker block(box);
-        box->setChecked(false);
+    ShowDevices();
+}
+
+// One box per device of the running layout; a new layout starts with all on the bus.
+void CSimulatorWnd::ShowDevices()
+{
+    for (const auto& [address, box] : m_removed)
+        delete box;
+    m_removed.clear();
+    if (!m_layout)
+        return;
+    int n = 0;
+    for (std::uint8_t address : m_layout->Devices()) {
+        auto* box = new QCheckBox(QStringLiteral("%1 vom Bus nehmen").arg(HexAddress(address)));
+        m_devices->addWidget(box, n / 2, n % 2);
+        ++n;
+        m_removed.emplace_back(address, box);
+        connect(box, &QCheckBox::toggled, this, [this, address](bool on) {
+            if (m_layout)
+                m_layout->SetDeviceRemoved(address, on);
+        });
     }
 }

@@ -9,6 +9,7 @@
 
 class CSimLayout;
 class QCheckBox;
+class QGridLayout;
 class QLabel;
 
 class CSimulatorWnd : public QWidget
@@ -24,7 +25,10 @@ public:
     QCheckBox* RemovedBox(std::uint8_t address) const;
 
 private:
+    void ShowDevices();
+
     CSimLayout* m_layout = nullptr;
+    QGridLayout* m_devices = nullptr;
     QLabel* m_load[kChannels] = {};
     QCheckBox* m_short[kChannels] = {};
     std::vector<std::pair<std::uint8_t, QCheckBox*>> m_removed;

@@ -328,6 +328,8 @@ void TestHwLink::statusPaneFollowsTheMode()
     // The Simulator window injects the short that the view then sees.
     QVERIFY(hw.OnCmdMsg(ID_SIMULATOR));
     QVERIFY(hw.SimulatorWindow());
+    QVERIFY(hw.SimulatorWindow()->RemovedBox(0x42));
+    QVERIFY(!hw.SimulatorWindow()->RemovedBox(0x44));
     hw.SimulatorWindow()->ShortBox(3)->setChecked(true);
     QTRY_COMPARE(ReadingOf(hw, 3), 5.0);
     rig.Close();
