@@ -1,5 +1,247 @@
 #include "journal/JournalModule.h"
 
-CJournalModule::CJournalModule(CMDIFrameWnd* frame) : m_frame(frame) { AddViewListener(this); }
+#include "framework/MDIFrame.h"
+#include "framework/Messages.h"
+#include "framework/Numbers.h"
+#include "framework/WinApp.h"
+#include "journal/Exports.h"
+#include "journal/HistoryWnd.h"
+#include "journal/JournalModel.h"
+#include "journal/JournalWnd.h"
+#include "res/resource.h"
+#include "view/VelkorView.h"
 
-CJournalModule::~CJournalModule() { RemoveViewListener(this); }
+#include <QDateTime>
+#include <QDir>
+#include <QStandardPaths>
+#include <QStatusBar>
+
+namespace {
+
+const QString kCsvFilter = QStringLiteral("CSV-Dateien (*.csv);;Alle Dateien (*)");
+
+QString ProposedPath(const QString& name)
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(name);
+}
+
+} // namespace
+
+CJournalModule::CJournalModule(CMDIFrameWnd* frame)
+    : m_frame(frame), m_model(std::make_unique<CJournalModel>(m_events)), m_file(CJournalFile::DefaultPath())
+{
+    LoadJournal();
+    RegisterCommands();
+    AddViewListener(this);
+}
+
+CJournalModule::~CJournalModule()
+{
+    RemoveViewListener(this);
+    // The windows may outlive us as the frame's children; they use the module.
+    delete m_journalWnd.data();
+    delete m_historyWnd.data();
+}
+
+void CJournalModule::RegisterCommands()
+{
+    OnCommand(ID_EREIGNISPROTOKOLL, [this] { OnEreignisprotokoll(); });
+    OnCommand(ID_VERLAUF, [this] { OnVerlauf(); });
+    OnCommand(ID_EXPORT_VERBRAUCH, [this] { OnExportVerbrauch(); });
+    OnCommand(ID_EXPORT_HOECHSTWERTE, [this] { OnExportHoechstwerte(); });
+    const auto needsView = [this](CCmdUI* ui) { ui->Enable(ActiveView() != nullptr); };
+    OnUpdateCommand(ID_EXPORT_VERBRAUCH, needsView);
+    OnUpdateCommand(ID_EXPORT_HOECHSTWERTE, needsView);
+}
+
+void CJournalModule::LoadJournal()
+{
+    CJournalFile::LoadResult loaded = m_file.Load();
+    if (loaded.events.size() > kMaxEvents)
+        loaded.events.remove(0, loaded.events.size() - kMaxEvents);
+    m_events = std::move(loaded.events);
+    m_nSkipped = loaded.skipped;
+    if (m_nSkipped > 0)
+        StatusMessage(QStringLiteral("Ereignisprotokoll: %1 beschädigte Zeilen übersprungen").arg(m_nSkipped));
+}
+
+void CJournalModule::StatusMessage(const QString& text)
+{
+    m_strLastStatus = text;
+    if (m_frame)
+        m_frame->statusBar()->showMessage(text);
+}
+
+CVelkorView* CJournalModule::ActiveView() const
+{
+    return m_frame ? dynamic_cast<CVelkorView*>(m_frame->GetActiveView()) : nullptr;
+}
+
+// ---- listening ----
+
+void CJournalModule::OnViewClosing(CVelkorView& view)
+{
+    if (m_historyWnd && m_historyWnd->View() == &view)
+        m_historyWnd->SetSource(nullptr, nullptr);
+    m_history.erase(&view);
+    if (m_lastView == &view) {
+        m_lastView = nullptr;
+        m_lastHistory = nullptr;
+    }
+}
+
+CViewHistory& CJournalModule::HistoryOf(const CVelkorView& view)
+{
+    if (m_lastView != &view) {
+        auto& slot = m_history[&view];
+        if (!slot)
+            slot = std::make_unique<CViewHistory>();
+        m_lastView = &view;
+        m_lastHistory = slot.get();
+    }
+    return *m_lastHistory;
+}
+
+const CViewHistory* CJournalModule::History(const CVelkorView* view) const
+{
+    const auto it = m_history.find(view);
+    return it == m_history.end() ? nullptr : it->second.get();
+}
+
+void CJournalModule::OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current)
+{
+    JournalEvent ev;
+    ev.time = QDateTime::currentDateTime();
+    ev.nChannel = nChannel;
+    ev.strName = nChannel >= 1 && nChannel <= 16 ? view.m_strName[nChannel - 1] : QString();
+    ev.dCurrent = current;
+    ev.kind = kind;
+    Record(ev);
+    HistoryOf(view).AddMarker(ev.time.toMSecsSinceEpoch(), nChannel, kind);
+}
+
+void CJournalModule::Record(const JournalEvent& ev)
+{
+    if (m_events.size() >= kMaxEvents) {
+        const int drop = kMaxEvents / 10;
+        m_model->BeginDropFront(drop);
+        m_events.remove(0, drop);
+        m_model->EndDropFront();
+    }
+    m_model->BeginAppend(1);
+    m_events.append(ev);
+    m_model->EndAppend();
+    if (m_journalWnd && m_journalWnd->isVisible())
+        m_journalWnd->RefreshCounts();
+    // Measuring goes on whatever the disk says; tell the user once.
+    if (!m_file.Append(ev) && !m_bWriteWarned) {
+        m_bWriteWarned = true;
+        StatusMessage(QStringLiteral("Ereignisprotokoll kann nicht nach %1 geschrieben werden")
+                          .arg(QDir::toNativeSeparators(m_file.Path())));
+    }
+}
+
+void CJournalModule::OnMeasured(CVelkorView& view)
+{
+    double currents[CViewHistory::kChannels];
+    for (int i = 0; i < CViewHistory::kChannels; ++i)
+        currents[i] = view.m_channel[i].m_dAnzeigestrom;
+    HistoryOf(view).AddPoint(QDateTime::currentMSecsSinceEpoch(), currents);
+    if (m_historyWnd && m_historyWnd->isVisible()) {
+        if (!m_historyWnd->View())
+            m_historyWnd->SetSource(m_lastHistory, &view);
+        if (m_historyWnd->View() == &view)
+            m_historyWnd->Refresh();
+    }
+}
+
+// ---- windows ----
+
+CJournalWnd* CJournalModule::JournalWindow() const { return m_journalWnd.data(); }
+CHistoryWnd* CJournalModule::HistoryWindow() const { return m_historyWnd.data(); }
+
+void CJournalModule::OnEreignisprotokoll()
+{
+    if (!m_journalWnd)
+        m_journalWnd = new CJournalWnd(*this, m_frame);
+    m_journalWnd->show();
+    m_journalWnd->raise();
+    m_journalWnd->activateWindow();
+}
+
+void CJournalModule::OnVerlauf()
+{
+    if (!m_historyWnd)
+        m_historyWnd = new CHistoryWnd(m_frame);
+    // The active document's history; without one, any open document's.
+    const CVelkorView* view = ActiveView();
+    if (!view && !m_history.empty())
+        view = m_history.begin()->first;
+    m_historyWnd->SetSource(view ? &HistoryOf(*view) : nullptr, view);
+    m_historyWnd->show();
+    m_historyWnd->raise();
+    m_historyWnd->activateWindow();
+}
+
+// ---- exports ----
+
+bool CJournalModule::SaveCsv(const QString& path, const QString& text)
+{
+    QString error;
+    if (WriteCsvFile(path, text, &error))
+        return true;
+    AfxMessageBox(QStringLiteral("Die Datei \u201E%1\u201C konnte nicht gespeichert werden.\n%2\n"
+                                 "Die Werte bleiben erhalten; bitte wählen Sie einen anderen Speicherort.")
+                      .arg(QDir::toNativeSeparators(path), error),
+                  MB_OK | MB_ICONEXCLAMATION);
+    return false;
+}
+
+bool CJournalModule::ExportVerbrauch(const CVelkorView& view, const QString& path)
+{
+    return SaveCsv(path, VerbrauchCsv(view.m_dlgVerbrauch, CsvFormat::ForLocale(UiLocale())));
+}
+
+bool CJournalModule::ExportHoechstwerte(const CVelkorView& view, const QString& path)
+{
+    return SaveCsv(path, HoechstwerteCsv(view.m_dlgMaximalwerte, CsvFormat::ForLocale(UiLocale())));
+}
+
+bool CJournalModule::ExportJournal(const QString& path)
+{
+    QList<int> rows;
+    if (m_journalWnd) {
+        rows = m_journalWnd->ShownRows();
+    } else {
+        for (int r = int(m_events.size()) - 1; r >= 0; --r)
+            rows << r;
+    }
+    return SaveCsv(path, JournalCsv(m_events, rows, CsvFormat::ForLocale(UiLocale())));
+}
+
+void CJournalModule::OnExportVerbrauch()
+{
+    const CVelkorView* view = ActiveView();
+    if (!view)
+        return;
+    const QString path = CWinApp::GetSaveFileName(ProposedPath(QStringLiteral("Verbrauch.csv")), kCsvFilter);
+    if (!path.isEmpty())
+        ExportVerbrauch(*view, path);
+}
+
+void CJournalModule::OnExportHoechstwerte()
+{
+    const CVelkorView* view = ActiveView();
+    if (!view)
+        return;
+    const QString path = CWinApp::GetSaveFileName(ProposedPath(QStringLiteral("Höchstwerte.csv")), kCsvFilter);
+    if (!path.isEmpty())
+        ExportHoechstwerte(*view, path);
+}
+
+void CJournalModule::OnExportJournal()
+{
+    const QString path = CWinApp::GetSaveFileName(ProposedPath(QStringLiteral("Ereignisprotokoll.csv")), kCsvFilter);
+    if (!path.isEmpty())
+        ExportJournal(path);
+}

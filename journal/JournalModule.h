@@ -3,16 +3,78 @@
 // listens to the monitoring views and answers its own commands.
 
 #include "framework/CmdTarget.h"
+#include "journal/History.h"
+#include "journal/JournalEvent.h"
+#include "journal/JournalFile.h"
 #include "view/ViewEvents.h"
 
+#include <QPointer>
+#include <QString>
+#include <QVector>
+#include <memory>
+#include <unordered_map>
+
 class CMDIFrameWnd;
+class CVelkorView;
+class CJournalModel;
+class CJournalWnd;
+class CHistoryWnd;
 
 class CJournalModule : public CCmdTarget, public IViewListener
 {
 public:
+    // Events kept in memory; the file keeps its own bound.
+    static constexpr int kMaxEvents = 100000;
+
     explicit CJournalModule(CMDIFrameWnd* frame);
     ~CJournalModule() override;
 
+    void OnViewClosing(CVelkorView& view) override;
+    void OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current) override;
+    void OnMeasured(CVelkorView& view) override;
+
+    // Commands.
+    void OnEreignisprotokoll();
+    void OnVerlauf();
+    void OnExportVerbrauch();
+    void OnExportHoechstwerte();
+    void OnExportJournal();
+
+    // Exports to a given file; a failure shows a German message and returns false.
+    bool ExportVerbrauch(const CVelkorView& view, const QString& path);
+    bool ExportHoechstwerte(const CVelkorView& view, const QString& path);
+    bool ExportJournal(const QString& path);
+
+    const QVector<JournalEvent>& Events() const { return m_events; }
+    CJournalModel* Model() const { return m_model.get(); }
+    const CViewHistory* History(const CVelkorView* view) const;
+    CJournalFile& File() { return m_file; }
+    // Lines of the journal file skipped at start-up.
+    int SkippedLines() const { return m_nSkipped; }
+    // The last text put into the status bar.
+    QString LastStatus() const { return m_strLastStatus; }
+    CJournalWnd* JournalWindow() const;
+    CHistoryWnd* HistoryWindow() const;
+
 private:
+    void RegisterCommands();
+    void LoadJournal();
+    void Record(const JournalEvent& ev);
+    CViewHistory& HistoryOf(const CVelkorView& view);
+    CVelkorView* ActiveView() const;
+    bool SaveCsv(const QString& path, const QString& text);
+    void StatusMessage(const QString& text);
+
     CMDIFrameWnd* m_frame;
+    QVector<JournalEvent> m_events;
+    std::unique_ptr<CJournalModel> m_model;
+    CJournalFile m_file;
+    bool m_bWriteWarned = false;
+    int m_nSkipped = 0;
+    QString m_strLastStatus;
+    std::unordered_map<const CVelkorView*, std::unique_ptr<CViewHistory>> m_history;
+    const CVelkorView* m_lastView = nullptr; // the map entry of the last tick, cached
+    CViewHistory* m_lastHistory = nullptr;
+    QPointer<CJournalWnd> m_journalWnd;
+    QPointer<CHistoryWnd> m_historyWnd;
 };

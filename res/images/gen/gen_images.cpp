@@ -628,6 +628,51 @@ void tbConsumption(QPainter& p)
     drawBolt(p, QRectF(7.5, 11, 9, 11), 1, rgba(168, 100, 0));
 }
 
+void tbJournal(QPainter& p)
+{
+    // A log sheet: lines of entries, one of them a red trip.
+    p.setPen(QPen(rgba(80, 90, 104), 1));
+    p.setBrush(vertical(1, 23, rgba(255, 255, 255), rgba(222, 228, 236)));
+    p.drawRect(strokeRect(4, 1, 16, 22));
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < 5; ++i) {
+        const int y = 5 + i * 3;
+        p.fillRect(QRect(7, y, 2, 2), i == 2 ? rgba(210, 40, 30) : rgba(60, 120, 200));
+        p.fillRect(QRect(10, y, i % 2 ? 6 : 8, 2), i == 2 ? rgba(210, 40, 30) : rgba(150, 160, 174));
+    }
+    p.fillRect(QRect(7, 20, 10, 1), rgba(180, 188, 200));
+}
+
+void tbHistory(QPainter& p)
+{
+    // A strip chart: a current trace climbing to the dashed cut-off line.
+    p.setPen(QPen(rgba(30, 50, 80), 1));
+    p.setBrush(rgba(250, 251, 253));
+    p.drawRect(strokeRect(1, 3, 22, 18));
+    p.setPen(QPen(rgba(210, 40, 30), 1, Qt::DashLine));
+    p.drawLine(QPointF(2, 7.5), QPointF(22, 7.5));
+    p.setPen(QPen(rgba(40, 100, 200), 1.6));
+    p.setBrush(Qt::NoBrush);
+    QPainterPath trace;
+    trace.moveTo(3, 17);
+    trace.lineTo(7, 15);
+    trace.lineTo(10, 16);
+    trace.lineTo(14, 11);
+    trace.lineTo(17, 8);
+    trace.lineTo(18, 18);
+    trace.lineTo(21, 18);
+    p.drawPath(trace);
+}
+
+QImage toolbarButton(const std::function<void(QPainter&)>& draw)
+{
+    QImage img = transparentCanvas(24, 24);
+    QPainter p(&img);
+    begin(p);
+    draw(p);
+    return img;
+}
+
 QImage toolbarStrip(int scale)
 {
     using Draw = std::function<void(QPainter&)>;
@@ -840,6 +885,9 @@ int main(int argc, char** argv)
     ok &= save(switchImage(false), "bitmap_167.png", false);
     ok &= save(switchImage(true), "bitmap_168.png", false);
     ok &= save(peakPicture(), "bitmap_175.png", false);
+    // Buttons beyond the strip, loaded by command id.
+    ok &= save(toolbarButton(tbJournal), "cmd-32840.png", false);
+    ok &= save(toolbarButton(tbHistory), "cmd-32841.png", false);
     for (int size : {16, 32, 48, 64, 128, 256}) {
         ok &= save(appIcon(size), QString("icon_128-%1.png").arg(size), false);
         ok &= save(documentIcon(size), QString("icon_129-%1.png").arg(size), false);

@@ -1,0 +1,66 @@
+#pragma once
+// The "Verlauf" window: a strip chart per selected channel of one view's last
+// hour, with the Alarmstrom and Abschaltstrom as lines and the journal's
+// events as markers. Painted by hand: sixteen small strips of up to 3600
+// points are one path each, repainted only while the window is shown.
+
+#include <QWidget>
+
+class CViewHistory;
+class CVelkorView;
+class QCheckBox;
+class QComboBox;
+
+class CHistoryChart : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr qint64 kMinSpanMs = 10 * 1000;
+    static constexpr qint64 kMaxSpanMs = 60 * 60 * 1000;
+
+    explicit CHistoryChart(QWidget* parent = nullptr);
+    void SetSource(const CViewHistory* history, const CVelkorView* view);
+    void SetChannelShown(int nChannel, bool bShown);
+    bool IsChannelShown(int nChannel) const { return m_bShown[nChannel - 1]; }
+    void SetSpanMs(qint64 span);
+    qint64 SpanMs() const { return m_span; }
+
+signals:
+    void SpanChanged(qint64 span);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void wheelEvent(QWheelEvent* e) override;
+
+private:
+    void PaintStrip(QPainter& p, const QRect& r, int nChannel, qint64 tEnd) const;
+    void PaintTimeAxis(QPainter& p, const QRect& r, qint64 tEnd) const;
+
+    const CViewHistory* m_history = nullptr;
+    const CVelkorView* m_view = nullptr;
+    bool m_bShown[16];
+    qint64 m_span = 5 * 60 * 1000;
+};
+
+class CHistoryWnd : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CHistoryWnd(QWidget* parent);
+    void SetSource(const CViewHistory* history, const CVelkorView* view);
+    const CVelkorView* View() const { return m_view; }
+    // A new point arrived: repaint when shown.
+    void Refresh();
+
+    CHistoryChart* Chart() const { return m_chart; }
+    QCheckBox* ChannelBox(int nChannel) const { return m_boxes[nChannel - 1]; }
+    QComboBox* SpanBox() const { return m_span; }
+
+private:
+    QWidget* CreateControls();
+
+    const CVelkorView* m_view = nullptr;
+    CHistoryChart* m_chart;
+    QCheckBox* m_boxes[16] = {};
+    QComboBox* m_span = nullptr;
+};

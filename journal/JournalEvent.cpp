@@ -1,0 +1,75 @@
+#include "journal/JournalEvent.h"
+
+#include "journal/Csv.h"
+
+#include <QLocale>
+#include <cmath>
+
+namespace {
+
+constexpr QChar kSep = u';';
+const char* const kTimeFormat = "yyyy-MM-dd HH:mm:ss.zzz";
+
+const char* const kKindTexts[kEventKinds] = {
+    "Abschaltung",          "Automatisch ein", "Automatisch ein abgelehnt",
+    "Manuell aus",          "Manuell ein",     "Einschalten gesperrt",
+    "Alle aus",             "Alle ein",
+};
+
+} // namespace
+
+QString EventKindText(ChannelEvent kind)
+{
+    const int k = int(kind);
+    return k >= 0 && k < kEventKinds ? QString::fromUtf8(kKindTexts[k]) : QString();
+}
+
+std::optional<ChannelEvent> EventKindFromText(const QString& text)
+{
+    for (int k = 0; k < kEventKinds; ++k)
+        if (text == QLatin1String(kKindTexts[k]))
+            return ChannelEvent(k);
+    return std::nullopt;
+}
+
+QString FormatEventTime(const QDateTime& time) { return time.toString(QLatin1String(kTimeFormat)); }
+
+QStringList JournalFileHeader()
+{
+    return {QStringLiteral("Zeit"), QStringLiteral("Kanal"), QStringLiteral("Name"),
+            QStringLiteral("Strom (A)"), QStringLiteral("Ereignis")};
+}
+
+QString JournalFileLine(const JournalEvent& ev)
+{
+    return CsvLine({FormatEventTime(ev.time), QString::number(ev.nChannel), ev.strName,
+                    QString::number(ev.dCurrent, 'g', 17), EventKindText(ev.kind)},
+                   kSep);
+}
+
+std::optional<JournalEvent> ParseJournalFileLine(const QString& line)
+{
+    const QVector<CsvRecord> recs = ParseCsv(line, kSep);
+    if (recs.size() != 1 || !recs[0].ok || recs[0].fields.size() != 5)
+        return std::nullopt;
+    const QStringList& f = recs[0].fields;
+    JournalEvent ev;
+    ev.time = QDateTime::fromString(f[0], QLatin1String(kTimeFormat));
+    bool okChannel = false, okCurrent = false;
+    ev.nChannel = f[1].toInt(&okChannel);
+    ev.strName = f[2];
+    // "1,500" must not pass as 1500.
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    ev.dCurrent = c.toDouble(f[3], &okCurrent);
+    const auto kind = EventKindFromText(f[4]);
+    if (!ev.time.isValid() || !okChannel || ev.nChannel < 0 || ev.nChannel > 16 || !okCurrent
+        || !std::isfinite(ev.dCurrent) || !kind)
+        return std::nullopt;
+    ev.kind = *kind;
+    // Channel events name a channel; all-off and all-on do not.
+    const bool bAll = ev.kind == ChannelEvent::AllOff || ev.kind == ChannelEvent::AllOn;
+    if (bAll != (ev.nChannel == 0))
+        return std::nullopt;
+    return ev;
+}

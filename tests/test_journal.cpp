@@ -1,0 +1,251 @@
+// The event journal: what it records from a live view, its file across
+// restarts, damage and rotation, and the history ring buffer.
+
+#include "doc/VelkorDoc.h"
+#include "helpers/TestSink.h"
+#include "journal/JournalFile.h"
+#include "journal/JournalModule.h"
+#include "view/VelkorView.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+
+struct Panel
+{
+    CVelkorDoc doc;
+    CVelkorView view;
+    Panel()
+    {
+        doc.OnNewDocument();
+        view.SetDocument(&doc);
+        view.OnInitialUpdate();
+    }
+    ~Panel() { view.OnDestroy(); }
+};
+
+QString JournalDir() { return QFileInfo(CJournalFile::DefaultPath()).absolutePath(); }
+
+void AppendRaw(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::Append));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+JournalEvent MakeEvent(int k, double a, ChannelEvent kind = ChannelEvent::Cutoff)
+{
+    return {QDateTime(QDate(2026, 3, 1), QTime(12, 0, 0, 250)), k, QStringLiteral("Kanal;%1 \"x\"").arg(k), a, kind};
+}
+
+} // namespace
+
+class TestJournal : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init() { QDir(JournalDir()).removeRecursively(); }
+    void cleanupTestCase() { QDir(JournalDir()).removeRecursively(); }
+
+    void recordsEveryKindWithChannelAndCurrent();
+    void journalSurvivesRestartAndSkipsDamagedLines();
+    void crashCutLineDoesNotSwallowNextEvent();
+    void rotatesAtTheBound();
+    void unwritableJournalWarnsOnceAndMeasuringGoesOn();
+    void historyKeepsExactlyTheLastHour();
+    void historyIsPerViewAndDroppedOnClose();
+};
+
+void TestJournal::recordsEveryKindWithChannelAndCurrent()
+{
+    TestSink sink;
+    CJournalModule journal(nullptr);
+    Panel p;
+    p.view.m_strName[1] = QStringLiteral("Gleis 2");
+    const QDateTime before = QDateTime::currentDateTime();
+    p.view.OnTimer(1);
+    p.view.m_channel[1].m_dStrom = 4.6; // above channel 2's Abschaltstrom
+    p.view.OnTimer(1);
+    p.view.OnTimer(2); // still too high: refused
+    sink.QueueAnswer(IDOK);
+    p.view.m_dHysterese[1] = 1.0;
+    p.view.OnCmdMsg(kChannelIds[1].imageOff); // locked
+    p.view.m_channel[1].m_dStrom = 1.0;
+    p.view.OnTimer(2); // back on
+    p.view.OnCmdMsg(kChannelIds[0].imageOn);
+    p.view.OnCmdMsg(kChannelIds[0].imageOff);
+    p.view.OnAlleAus();
+    p.view.OnAlleEin();
+
+    struct Expected { ChannelEvent kind; int k; double a; };
+    const Expected expected[] = {
+        {ChannelEvent::Cutoff, 2, 4.6},         {ChannelEvent::AutoOnRefused, 2, 4.6},
+        {ChannelEvent::ManualOnLocked, 2, 4.0}, {ChannelEvent::AutoOn, 2, 1.0},
+        {ChannelEvent::ManualOff, 1, 0.0},      {ChannelEvent::ManualOn, 1, 2.0},
+        {ChannelEvent::AllOff, 0, 0.0},         {ChannelEvent::AllOn, 0, 0.0},
+    };
+    const QVector<JournalEvent>& evs = journal.Events();
+    QCOMPARE(evs.size(), qsizetype(std::size(expected)));
+    for (int i = 0; i < evs.size(); ++i) {
+        QCOMPARE(evs[i].kind, expected[i].kind);
+        QCOMPARE(evs[i].nChannel, expected[i].k);
+        QCOMPARE(evs[i].dCurrent, expected[i].a);
+        QVERIFY(evs[i].time >= before.addMSecs(-1) && evs[i].time <= QDateTime::currentDateTime());
+    }
+    QCOMPARE(evs[0].strName, QStringLiteral("Gleis 2"));
+    QVERIFY(evs[6].strName.isEmpty());
+
+    // Every event is on disk at once, not only at exit.
+    const CJournalFile::LoadResult onDisk = CJournalFile(CJournalFile::DefaultPath()).Load();
+    QCOMPARE(onDisk.skipped, 0);
+    QCOMPARE(onDisk.events.size(), evs.size());
+    QCOMPARE(onDisk.events[0].strName, QStringLiteral("Gleis 2"));
+    QCOMPARE(onDisk.events[0].time, evs[0].time); // to the millisecond
+}
+
+void TestJournal::journalSurvivesRestartAndSkipsDamagedLines()
+{
+    const QString path = CJournalFile::DefaultPath();
+    {
+        CJournalFile file(path);
+        QVERIFY(file.Append(MakeEvent(3, 4.25)));
+    }
+    // An older or damaged run: wrong column counts, a bad date, a bad channel,
+    // an unknown kind, a number in German notation, a channel on an all-off.
+    AppendRaw(path, "2026-03-01 12:00:01.000;4;x;1.5\n"
+                    "2026-13-01 12:00:01.000;4;x;1.5;Abschaltung\n"
+                    "2026-03-01 12:00:01.000;17;x;1.5;Abschaltung\n"
+                    "2026-03-01 12:00:01.000;4;x;1.5;Explodiert\n"
+                    "2026-03-01 12:00:01.000;4;x;1,5;Abschaltung\n"
+                    "2026-03-01 12:00:01.000;4;x;1.5;Alle aus\n"
+                    "2026-03-01 12:00:01.000;4;x;1.5;Abschaltung;mehr\n"
+                    "\"offen;4;x;1.5;Abschaltung\n"
+                    "2026-03-01 12:00:02.500;0;;0;Alle ein\n");
+    AppendRaw(path, QByteArray(100 * 1024, 'x') + "\n");
+
+    TestSink sink;
+    CJournalModule journal(nullptr);
+    QCOMPARE(journal.SkippedLines(), 9);
+    QVERIFY(journal.LastStatus().contains(QStringLiteral("9")));
+    QCOMPARE(journal.Events().size(), 2);
+    const JournalEvent& first = journal.Events()[0];
+    QCOMPARE(first.strName, MakeEvent(3, 0).strName); // separator and quotes survive
+    QCOMPARE(first.dCurrent, 4.25);
+    QCOMPARE(first.time, MakeEvent(3, 0).time);
+    QCOMPARE(journal.Events()[1].kind, ChannelEvent::AllOn);
+}
+
+void TestJournal::crashCutLineDoesNotSwallowNextEvent()
+{
+    const QString path = CJournalFile::DefaultPath();
+    {
+        CJournalFile file(path);
+        QVERIFY(file.Append(MakeEvent(1, 1.0)));
+    }
+    AppendRaw(path, "2026-03-01 12:00:01.000;4;halb"); // killed in mid-write
+    {
+        CJournalFile file(path);
+        QVERIFY(file.Append(MakeEvent(2, 2.0)));
+    }
+    const CJournalFile::LoadResult r = CJournalFile(path).Load();
+    QCOMPARE(r.skipped, 1);
+    QCOMPARE(r.events.size(), 2);
+    QCOMPARE(r.events[1].nChannel, 2);
+}
+
+void TestJournal::rotatesAtTheBound()
+{
+    const QString path = CJournalFile::DefaultPath();
+    const qint64 bound = 2000;
+    CJournalFile file(path, bound);
+    int written = 0;
+    while (!QFile::exists(file.RotatedPath())) {
+        QVERIFY(file.Append(MakeEvent(written % 16 + 1, written)));
+        ++written;
+        QVERIFY(QFileInfo(path).size() <= bound);
+        QVERIFY(written < 100);
+    }
+    for (int i = 0; i < 200; ++i, ++written) {
+        QVERIFY(file.Append(MakeEvent(written % 16 + 1, written)));
+        QVERIFY(QFileInfo(path).size() <= bound);
+        QVERIFY(QFileInfo(file.RotatedPath()).size() <= bound);
+    }
+    QVERIFY(!QFile::exists(path + QStringLiteral(".2")));
+    // Both files read back in order, ending with the newest event.
+    const CJournalFile::LoadResult r = file.Load();
+    QCOMPARE(r.skipped, 0);
+    QVERIFY(r.events.size() > 10 && r.events.size() < written);
+    for (int i = 1; i < r.events.size(); ++i)
+        QCOMPARE(r.events[i].dCurrent, r.events[i - 1].dCurrent + 1);
+    QCOMPARE(r.events.constLast().dCurrent, double(written - 1));
+}
+
+void TestJournal::unwritableJournalWarnsOnceAndMeasuringGoesOn()
+{
+    // A folder where the journal file should be: it can never be opened.
+    QVERIFY(QDir().mkpath(CJournalFile::DefaultPath()));
+    TestSink sink; // no message box may appear
+    CJournalModule journal(nullptr);
+    Panel p;
+    p.view.OnAlleAus();
+    const QString warning = journal.LastStatus();
+    QVERIFY(warning.contains(QStringLiteral("nicht")));
+    p.view.OnAlleEin();
+    p.view.m_channel[1].m_dStrom = 4.6;
+    p.view.OnTimer(1);
+    QCOMPARE(journal.Events().size(), 3); // kept in memory all the same
+    QVERIFY(!p.view.IsSwitchedOn(2));      // the cutoff still happened
+    QCOMPARE(journal.LastStatus(), warning);
+    QCOMPARE(sink.boxes.size(), 0);
+}
+
+void TestJournal::historyKeepsExactlyTheLastHour()
+{
+    CViewHistory h;
+    double a[16] = {};
+    for (int t = 0; t < CViewHistory::kCapacity + 123; ++t) {
+        a[4] = t;
+        h.AddPoint(1000 * qint64(t), a);
+        if (t == 10)
+            h.AddMarker(10000, 5, ChannelEvent::Cutoff);
+        if (t == 200)
+            h.AddMarker(200000, 5, ChannelEvent::AutoOn);
+    }
+    QCOMPARE(h.Size(), CViewHistory::kCapacity);
+    QCOMPARE(h.Time(0), qint64(123000));
+    QCOMPARE(h.Current(0, 5), 123.f);
+    QCOMPARE(h.Current(CViewHistory::kCapacity - 1, 5), float(CViewHistory::kCapacity + 122));
+    for (int i = 1; i < h.Size(); ++i)
+        QCOMPARE(h.Time(i) - h.Time(i - 1), qint64(1000));
+    // The marker from before the kept hour is gone, the later one stays.
+    QCOMPARE(h.Markers().size(), size_t(1));
+    QCOMPARE(h.Markers().front().kind, ChannelEvent::AutoOn);
+}
+
+void TestJournal::historyIsPerViewAndDroppedOnClose()
+{
+    TestSink sink;
+    CJournalModule journal(nullptr);
+    auto a = std::make_unique<Panel>();
+    Panel b;
+    for (int i = 0; i < 5; ++i)
+        a->view.OnTimer(1);
+    b.view.m_channel[6].m_dStrom = 1.5;
+    b.view.OnTimer(1);
+    QCOMPARE(journal.History(&a->view)->Size(), 5);
+    QCOMPARE(journal.History(&b.view)->Size(), 1);
+    QCOMPARE(journal.History(&b.view)->Current(0, 7), 1.5f);
+    QCOMPARE(journal.History(&a->view)->Current(4, 1), 2.0f); // test source of channel 1
+    const CVelkorView* gone = &a->view;
+    a.reset();
+    QVERIFY(!journal.History(gone));
+    b.view.OnTimer(1);
+    QCOMPARE(journal.History(&b.view)->Size(), 2);
+}
+
+QTEST_MAIN(TestJournal)
+#include "test_journal.moc"
