@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <benchmark/benchmark.h>
+#include <clocale>
 
 namespace {
 
@@ -77,6 +78,8 @@ BENCHMARK(BM_TickWithJournalAndEvent)->Unit(benchmark::kMicrosecond);
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // QApplication installed the user's locale: keep the report's numbers machine-readable.
+    std::setlocale(LC_NUMERIC, "C");
     QStandardPaths::setTestModeEnabled(true);
     QuietSink sink;
     SetMessageSink(&sink);

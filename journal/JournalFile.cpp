@@ -36,6 +36,7 @@ bool CJournalFile::Open()
         m_file.close();
         return false;
     }
+    m_nSize = m_file.size();
     return true;
 }
 
@@ -51,13 +52,13 @@ bool CJournalFile::Append(const JournalEvent& ev)
     const QByteArray line = JournalFileLine(ev).toUtf8() + '\n';
     if (!Open())
         return false;
-    if (m_file.size() > 0 && m_file.size() + line.size() > m_maxBytes) {
+    if (m_nSize > 0 && m_nSize + line.size() > m_maxBytes) {
         if (!Rotate() || !Open())
             return false;
     }
-    const qint64 before = m_file.size();
+    const qint64 expected = m_nSize + line.size();
     // A full disk cuts the line without an error: only the size tells.
-    if (m_file.write(line) != line.size() || !m_file.flush() || m_file.size() != before + line.size()) {
+    if (m_file.write(line) != line.size() || !m_file.flush() || (m_nSize = m_file.size()) != expected) {
         // Try afresh next time (the disk may have room again); reopening
         // ends the cut line first.
         m_file.close();

@@ -38,4 +38,5 @@ private:
     QString m_path;
     qint64 m_maxBytes;
     QFile m_file;
+    qint64 m_nSize = 0; // of the open file, kept to spare a stat per event
 };
