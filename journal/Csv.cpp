@@ -18,8 +18,8 @@ QString CsvFormat::Number(double value) const
 
 QString CsvField(const QString& text, QChar separator)
 {
-    const bool quote = text.contains(separator) || text.contains(u'"') || text.contains(u'\n')
-                       || text.contains(u'\r') || text.startsWith(u' ') || text.endsWith(u' ');
+    const bool quote = text.contains(separator) || text.contains(u'"') || text.contains(u'\n') ||
+                       text.contains(u'\r') || text.startsWith(u' ') || text.endsWith(u' ');
     if (!quote)
         return text;
     QString out = text;

@@ -20,34 +20,43 @@ void AddLine(QString& text, const QStringList& fields, const CsvFormat& fmt)
 QString VerbrauchCsv(const CVerbrauchDlg& counters, const CsvFormat& fmt)
 {
     QString text;
-    AddLine(text, {QStringLiteral("Kanal"), QStringLiteral("Name"), QStringLiteral("Leistung (W)"),
-                   QStringLiteral("Energie (Wh)")},
+    AddLine(text,
+            {QStringLiteral("Kanal"), QStringLiteral("Name"), QStringLiteral("Leistung (W)"),
+             QStringLiteral("Energie (Wh)")},
             fmt);
     for (int i = 0; i < 16; ++i)
-        AddLine(text, {QString::number(i + 1), counters.m_strName[i], fmt.Number(counters.m_dLeistung[i]),
-                       fmt.Number(counters.m_dEnergie[i])},
+        AddLine(text,
+                {QString::number(i + 1), counters.m_strName[i], fmt.Number(counters.m_dLeistung[i]),
+                 fmt.Number(counters.m_dEnergie[i])},
                 fmt);
-    AddLine(text, {QStringLiteral("Gesamt (kWh)"), QString(), QString(), fmt.Number(counters.m_dGesamt)}, fmt);
+    AddLine(text,
+            {QStringLiteral("Gesamt (kWh)"), QString(), QString(), fmt.Number(counters.m_dGesamt)},
+            fmt);
     return text;
 }
 
 QString HoechstwerteCsv(const CMaximalwerteDlg& peaks, const CsvFormat& fmt)
 {
     QString text;
-    AddLine(text, {QStringLiteral("Kanal"), QStringLiteral("Name"), QStringLiteral("Höchstwert (A)")}, fmt);
+    AddLine(text,
+            {QStringLiteral("Kanal"), QStringLiteral("Name"), QStringLiteral("Höchstwert (A)")},
+            fmt);
     for (int i = 0; i < 16; ++i)
-        AddLine(text, {QString::number(i + 1), peaks.m_strName[i], fmt.Number(peaks.m_dMax[i])}, fmt);
+        AddLine(text, {QString::number(i + 1), peaks.m_strName[i], fmt.Number(peaks.m_dMax[i])},
+                fmt);
     return text;
 }
 
-QString JournalCsv(const QVector<JournalEvent>& events, const QList<int>& rows, const CsvFormat& fmt)
+QString JournalCsv(const QVector<JournalEvent>& events, const QList<int>& rows,
+                   const CsvFormat& fmt)
 {
     QString text;
     AddLine(text, JournalFileHeader(), fmt);
     for (int r : rows) {
         const JournalEvent& ev = events[r];
-        AddLine(text, {FormatEventTime(ev.time), QString::number(ev.nChannel), ev.strName,
-                       fmt.Number(ev.dCurrent), EventKindText(ev.kind)},
+        AddLine(text,
+                {FormatEventTime(ev.time), QString::number(ev.nChannel), ev.strName,
+                 fmt.Number(ev.dCurrent), EventKindText(ev.kind)},
                 fmt);
     }
     return text;

@@ -15,7 +15,8 @@ class CMaximalwerteDlg;
 QString VerbrauchCsv(const CVerbrauchDlg& counters, const CsvFormat& fmt);
 QString HoechstwerteCsv(const CMaximalwerteDlg& peaks, const CsvFormat& fmt);
 // The given events (indices into events) in that order.
-QString JournalCsv(const QVector<JournalEvent>& events, const QList<int>& rows, const CsvFormat& fmt);
+QString JournalCsv(const QVector<JournalEvent>& events, const QList<int>& rows,
+                   const CsvFormat& fmt);
 
 // Writes text (UTF-8 with byte-order mark, so spreadsheet programs see the
 // umlauts) through a save file; on failure the old file stays and error holds

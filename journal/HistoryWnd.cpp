@@ -24,12 +24,15 @@ QColor MarkerColour(ChannelEvent kind)
     switch (kind) {
     case ChannelEvent::Cutoff:
     case ChannelEvent::AutoOnRefused:
-    case ChannelEvent::ManualOnLocked: return QColor(200, 0, 0);
+    case ChannelEvent::ManualOnLocked:
+        return QColor(200, 0, 0);
     case ChannelEvent::AutoOn:
     case ChannelEvent::ManualOn:
-    case ChannelEvent::AllOn: return QColor(0, 140, 0);
+    case ChannelEvent::AllOn:
+        return QColor(0, 140, 0);
     case ChannelEvent::ManualOff:
-    case ChannelEvent::AllOff: return QColor(90, 90, 90);
+    case ChannelEvent::AllOff:
+        return QColor(90, 90, 90);
     }
     return Qt::black;
 }
@@ -90,7 +93,8 @@ void CHistoryChart::paintEvent(QPaintEvent*)
     if (!m_history || !m_view || m_history->Size() == 0 || n == 0) {
         p.setPen(palette().color(QPalette::Text));
         p.drawText(rect(), Qt::AlignCenter,
-                   m_view ? QStringLiteral("Noch keine Messwerte") : QStringLiteral("Kein Dokument geöffnet"));
+                   m_view ? QStringLiteral("Noch keine Messwerte")
+                          : QStringLiteral("Kein Dokument geöffnet"));
         return;
     }
     const qint64 tEnd = m_history->Time(m_history->Size() - 1);
@@ -100,7 +104,8 @@ void CHistoryChart::paintEvent(QPaintEvent*)
         const int bottom = plot.top() + plot.height() * (s + 1) / n;
         PaintStrip(p, QRect(0, top, width(), bottom - top), shown[s], tEnd);
     }
-    PaintTimeAxis(p, QRect(kLabelWidth, plot.bottom() + 1, width() - kLabelWidth, kAxisHeight), tEnd);
+    PaintTimeAxis(p, QRect(kLabelWidth, plot.bottom() + 1, width() - kLabelWidth, kAxisHeight),
+                  tEnd);
 }
 
 void CHistoryChart::PaintStrip(QPainter& p, const QRect& r, int k, qint64 tEnd) const
@@ -115,20 +120,24 @@ void CHistoryChart::PaintStrip(QPainter& p, const QRect& r, int k, qint64 tEnd) 
         ++from;
     for (int j = from; j < m_history->Size(); ++j)
         top = std::max(top, double(m_history->Current(j, k)) * 1.05);
-    const auto x = [&](qint64 t) { return area.left() + double(t - tStart) * area.width() / double(m_span); };
+    const auto x = [&](qint64 t) {
+        return area.left() + double(t - tStart) * area.width() / double(m_span);
+    };
     const auto y = [&](double a) { return area.bottom() - a * area.height() / top; };
 
     p.setPen(palette().color(QPalette::Mid));
     p.drawRect(area);
     p.setPen(palette().color(QPalette::Text));
     const QString label = QStringLiteral("%1 %2").arg(k).arg(m_view->m_strName[i]);
-    p.drawText(r.adjusted(4, 0, -(r.width() - kLabelWidth + 4), 0), Qt::AlignVCenter | Qt::AlignLeft, label);
+    p.drawText(r.adjusted(4, 0, -(r.width() - kLabelWidth + 4), 0),
+               Qt::AlignVCenter | Qt::AlignLeft, label);
 
     p.save();
     p.setClipRect(area);
     // Alarmstrom and Abschaltstrom.
     p.setPen(QPen(QColor(220, 160, 0), 1, Qt::DashLine));
-    p.drawLine(QPointF(area.left(), y(m_view->m_dAlarmstrom[i])), QPointF(area.right(), y(m_view->m_dAlarmstrom[i])));
+    p.drawLine(QPointF(area.left(), y(m_view->m_dAlarmstrom[i])),
+               QPointF(area.right(), y(m_view->m_dAlarmstrom[i])));
     p.setPen(QPen(QColor(220, 0, 0), 1, Qt::DashLine));
     p.drawLine(QPointF(area.left(), y(m_view->m_dAbschaltstrom[i])),
                QPointF(area.right(), y(m_view->m_dAbschaltstrom[i])));
@@ -202,7 +211,8 @@ QWidget* CHistoryWnd::CreateControls()
     for (int k = 1; k <= 16; ++k) {
         auto* box = new QCheckBox(QStringLiteral("Kanal %1").arg(k));
         box->setChecked(true);
-        connect(box, &QCheckBox::toggled, this, [this, k](bool on) { m_chart->SetChannelShown(k, on); });
+        connect(box, &QCheckBox::toggled, this,
+                [this, k](bool on) { m_chart->SetChannelShown(k, on); });
         m_boxes[k - 1] = box;
         v->addWidget(box);
     }

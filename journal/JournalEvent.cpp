@@ -11,9 +11,9 @@ constexpr QChar kSep = u';';
 const char* const kTimeFormat = "yyyy-MM-dd HH:mm:ss.zzz";
 
 const char* const kKindTexts[kEventKinds] = {
-    "Abschaltung",          "Automatisch ein", "Automatisch ein abgelehnt",
-    "Manuell aus",          "Manuell ein",     "Einschalten gesperrt",
-    "Alle aus",             "Alle ein",
+    "Abschaltung", "Automatisch ein", "Automatisch ein abgelehnt",
+    "Manuell aus", "Manuell ein",     "Einschalten gesperrt",
+    "Alle aus",    "Alle ein",
 };
 
 } // namespace
@@ -32,7 +32,10 @@ std::optional<ChannelEvent> EventKindFromText(const QString& text)
     return std::nullopt;
 }
 
-QString FormatEventTime(const QDateTime& time) { return time.toString(QLatin1String(kTimeFormat)); }
+QString FormatEventTime(const QDateTime& time)
+{
+    return time.toString(QLatin1String(kTimeFormat));
+}
 
 QStringList JournalFileHeader()
 {
@@ -63,8 +66,8 @@ std::optional<JournalEvent> ParseJournalFileLine(const QString& line)
     c.setNumberOptions(QLocale::RejectGroupSeparator);
     ev.dCurrent = c.toDouble(f[3], &okCurrent);
     const auto kind = EventKindFromText(f[4]);
-    if (!ev.time.isValid() || !okChannel || ev.nChannel < 0 || ev.nChannel > 16 || !okCurrent
-        || !std::isfinite(ev.dCurrent) || !kind)
+    if (!ev.time.isValid() || !okChannel || ev.nChannel < 0 || ev.nChannel > 16 || !okCurrent ||
+        !std::isfinite(ev.dCurrent) || !kind)
         return std::nullopt;
     ev.kind = *kind;
     // Channel events name a channel; all-off and all-on do not.

@@ -12,9 +12,9 @@
 
 struct JournalEvent
 {
-    QDateTime time;       // local time, to the millisecond
-    int nChannel = 0;     // 1 ... 16; 0 for all-off and all-on
-    QString strName;      // channel name at the time of the event
+    QDateTime time;        // local time, to the millisecond
+    int nChannel = 0;      // 1 ... 16; 0 for all-off and all-on
+    QString strName;       // channel name at the time of the event
     double dCurrent = 0.0; // A, present current
     ChannelEvent kind = ChannelEvent::Cutoff;
 };

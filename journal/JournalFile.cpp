@@ -6,12 +6,15 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-CJournalFile::CJournalFile(const QString& path, qint64 maxBytes) : m_path(path), m_maxBytes(maxBytes) {}
+CJournalFile::CJournalFile(const QString& path, qint64 maxBytes)
+    : m_path(path), m_maxBytes(maxBytes)
+{
+}
 
 QString CJournalFile::DefaultPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-           + QStringLiteral("/KORVA_Powermanagement/Ereignisprotokoll.csv");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/KORVA_Powermanagement/Ereignisprotokoll.csv");
 }
 
 bool CJournalFile::Open()
@@ -28,8 +31,8 @@ bool CJournalFile::Open()
     } else {
         // A line cut by a crash must not swallow the next event.
         QFile reader(m_path);
-        if (reader.open(QIODevice::ReadOnly) && reader.seek(reader.size() - 1)
-            && reader.read(1) != "\n")
+        if (reader.open(QIODevice::ReadOnly) && reader.seek(reader.size() - 1) &&
+            reader.read(1) != "\n")
             start = "\n";
     }
     if (!start.isEmpty() && (m_file.write(start) != start.size() || !m_file.flush())) {
@@ -58,7 +61,8 @@ bool CJournalFile::Append(const JournalEvent& ev)
     }
     const qint64 expected = m_nSize + line.size();
     // A full disk cuts the line without an error: only the size tells.
-    if (m_file.write(line) != line.size() || !m_file.flush() || (m_nSize = m_file.size()) != expected) {
+    if (m_file.write(line) != line.size() || !m_file.flush() ||
+        (m_nSize = m_file.size()) != expected) {
         // Try afresh next time (the disk may have room again); reopening
         // ends the cut line first.
         m_file.close();

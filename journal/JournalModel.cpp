@@ -12,7 +12,10 @@ int CJournalModel::rowCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : int(m_events.size());
 }
 
-int CJournalModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColCount; }
+int CJournalModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColCount;
+}
 
 QVariant CJournalModel::data(const QModelIndex& index, int role) const
 {
@@ -21,23 +24,34 @@ QVariant CJournalModel::data(const QModelIndex& index, int role) const
     const JournalEvent& ev = m_events[index.row()];
     if (role == SortRole) {
         switch (index.column()) {
-        case ColTime: return index.row(); // events are kept in time order
-        case ColChannel: return ev.nChannel;
-        case ColName: return ev.strName;
-        case ColCurrent: return ev.dCurrent;
-        case ColKind: return EventKindText(ev.kind);
+        case ColTime:
+            return index.row(); // events are kept in time order
+        case ColChannel:
+            return ev.nChannel;
+        case ColName:
+            return ev.strName;
+        case ColCurrent:
+            return ev.dCurrent;
+        case ColKind:
+            return EventKindText(ev.kind);
         }
     }
-    if (role == Qt::TextAlignmentRole && (index.column() == ColChannel || index.column() == ColCurrent))
+    if (role == Qt::TextAlignmentRole &&
+        (index.column() == ColChannel || index.column() == ColCurrent))
         return int(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)
         return {};
     switch (index.column()) {
-    case ColTime: return FormatEventTime(ev.time);
-    case ColChannel: return ev.nChannel ? QString::number(ev.nChannel) : QStringLiteral("alle");
-    case ColName: return ev.strName;
-    case ColCurrent: return ev.nChannel ? FormatNumber(ev.dCurrent) : QString();
-    case ColKind: return EventKindText(ev.kind);
+    case ColTime:
+        return FormatEventTime(ev.time);
+    case ColChannel:
+        return ev.nChannel ? QString::number(ev.nChannel) : QStringLiteral("alle");
+    case ColName:
+        return ev.strName;
+    case ColCurrent:
+        return ev.nChannel ? FormatNumber(ev.dCurrent) : QString();
+    case ColKind:
+        return EventKindText(ev.kind);
     }
     return {};
 }
@@ -54,9 +68,18 @@ void CJournalModel::BeginAppend(int count)
 {
     beginInsertRows({}, int(m_events.size()), int(m_events.size()) + count - 1);
 }
-void CJournalModel::EndAppend() { endInsertRows(); }
-void CJournalModel::BeginDropFront(int count) { beginRemoveRows({}, 0, count - 1); }
-void CJournalModel::EndDropFront() { endRemoveRows(); }
+void CJournalModel::EndAppend()
+{
+    endInsertRows();
+}
+void CJournalModel::BeginDropFront(int count)
+{
+    beginRemoveRows({}, 0, count - 1);
+}
+void CJournalModel::EndDropFront()
+{
+    endRemoveRows();
+}
 
 void CJournalFilter::SetChannel(int nChannel)
 {
@@ -73,9 +96,13 @@ void CJournalFilter::SetKind(int nKind)
 bool CJournalFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const
 {
     const QAbstractItemModel* m = sourceModel();
-    if (m_nChannel > 0 && m->index(sourceRow, CJournalModel::ColChannel, sourceParent).data(CJournalModel::SortRole).toInt() != m_nChannel)
+    if (m_nChannel > 0 && m->index(sourceRow, CJournalModel::ColChannel, sourceParent)
+                                  .data(CJournalModel::SortRole)
+                                  .toInt() != m_nChannel)
         return false;
-    if (m_nKind >= 0 && m->index(sourceRow, CJournalModel::ColKind, sourceParent).data(CJournalModel::SortRole).toString() != EventKindText(ChannelEvent(m_nKind)))
+    if (m_nKind >= 0 && m->index(sourceRow, CJournalModel::ColKind, sourceParent)
+                                .data(CJournalModel::SortRole)
+                                .toString() != EventKindText(ChannelEvent(m_nKind)))
         return false;
     return true;
 }

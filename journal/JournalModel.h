@@ -11,7 +11,15 @@ class CJournalModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { ColTime, ColChannel, ColName, ColCurrent, ColKind, ColCount };
+    enum Column
+    {
+        ColTime,
+        ColChannel,
+        ColName,
+        ColCurrent,
+        ColKind,
+        ColCount
+    };
     // Sort role: raw values, so time and current sort by value, not by text.
     static constexpr int SortRole = Qt::UserRole + 1;
 

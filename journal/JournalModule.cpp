@@ -28,7 +28,8 @@ QString ProposedPath(const QString& name)
 } // namespace
 
 CJournalModule::CJournalModule(CMDIFrameWnd* frame)
-    : m_frame(frame), m_model(std::make_unique<CJournalModel>(m_events)), m_file(CJournalFile::DefaultPath())
+    : m_frame(frame), m_model(std::make_unique<CJournalModel>(m_events)),
+      m_file(CJournalFile::DefaultPath())
 {
     LoadJournal();
     RegisterCommands();
@@ -62,7 +63,8 @@ void CJournalModule::LoadJournal()
     m_events = std::move(loaded.events);
     m_nSkipped = loaded.skipped;
     if (m_nSkipped > 0)
-        StatusMessage(QStringLiteral("Ereignisprotokoll: %1 beschädigte Zeilen übersprungen").arg(m_nSkipped));
+        StatusMessage(QStringLiteral("Ereignisprotokoll: %1 beschädigte Zeilen übersprungen")
+                          .arg(m_nSkipped));
 }
 
 void CJournalModule::StatusMessage(const QString& text)
@@ -108,7 +110,8 @@ const CViewHistory* CJournalModule::History(const CVelkorView* view) const
     return it == m_history.end() ? nullptr : it->second.get();
 }
 
-void CJournalModule::OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current)
+void CJournalModule::OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel,
+                                    double current)
 {
     JournalEvent ev;
     ev.time = QDateTime::currentDateTime();
@@ -157,8 +160,14 @@ void CJournalModule::OnMeasured(CVelkorView& view)
 
 // ---- windows ----
 
-CJournalWnd* CJournalModule::JournalWindow() const { return m_journalWnd.data(); }
-CHistoryWnd* CJournalModule::HistoryWindow() const { return m_historyWnd.data(); }
+CJournalWnd* CJournalModule::JournalWindow() const
+{
+    return m_journalWnd.data();
+}
+CHistoryWnd* CJournalModule::HistoryWindow() const
+{
+    return m_historyWnd.data();
+}
 
 void CJournalModule::OnEreignisprotokoll()
 {
@@ -190,10 +199,11 @@ bool CJournalModule::SaveCsv(const QString& path, const QString& text)
     QString error;
     if (WriteCsvFile(path, text, &error))
         return true;
-    AfxMessageBox(QStringLiteral("Die Datei \u201E%1\u201C konnte nicht gespeichert werden.\n%2\n"
-                                 "Die Werte bleiben erhalten; bitte wählen Sie einen anderen Speicherort.")
-                      .arg(QDir::toNativeSeparators(path), error),
-                  MB_OK | MB_ICONEXCLAMATION);
+    AfxMessageBox(
+        QStringLiteral("Die Datei \u201E%1\u201C konnte nicht gespeichert werden.\n%2\n"
+                       "Die Werte bleiben erhalten; bitte wählen Sie einen anderen Speicherort.")
+            .arg(QDir::toNativeSeparators(path), error),
+        MB_OK | MB_ICONEXCLAMATION);
     return false;
 }
 
@@ -224,7 +234,8 @@ void CJournalModule::OnExportVerbrauch()
     const CVelkorView* view = ActiveView();
     if (!view)
         return;
-    const QString path = CWinApp::GetSaveFileName(ProposedPath(QStringLiteral("Verbrauch.csv")), kCsvFilter);
+    const QString path =
+        CWinApp::GetSaveFileName(ProposedPath(QStringLiteral("Verbrauch.csv")), kCsvFilter);
     if (!path.isEmpty())
         ExportVerbrauch(*view, path);
 }
@@ -234,14 +245,16 @@ void CJournalModule::OnExportHoechstwerte()
     const CVelkorView* view = ActiveView();
     if (!view)
         return;
-    const QString path = CWinApp::GetSaveFileName(ProposedPath(QStringLiteral("Höchstwerte.csv")), kCsvFilter);
+    const QString path =
+        CWinApp::GetSaveFileName(ProposedPath(QStringLiteral("Höchstwerte.csv")), kCsvFilter);
     if (!path.isEmpty())
         ExportHoechstwerte(*view, path);
 }
 
 void CJournalModule::OnExportJournal()
 {
-    const QString path = CWinApp::GetSaveFileName(ProposedPath(QStringLiteral("Ereignisprotokoll.csv")), kCsvFilter);
+    const QString path =
+        CWinApp::GetSaveFileName(ProposedPath(QStringLiteral("Ereignisprotokoll.csv")), kCsvFilter);
     if (!path.isEmpty())
         ExportJournal(path);
 }

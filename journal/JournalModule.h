@@ -30,7 +30,8 @@ public:
     ~CJournalModule() override;
 
     void OnViewClosing(CVelkorView& view) override;
-    void OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current) override;
+    void OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel,
+                        double current) override;
     void OnMeasured(CVelkorView& view) override;
 
     // Commands.

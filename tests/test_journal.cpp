@@ -27,7 +27,10 @@ struct Panel
     ~Panel() { view.OnDestroy(); }
 };
 
-QString JournalDir() { return QFileInfo(CJournalFile::DefaultPath()).absolutePath(); }
+QString JournalDir()
+{
+    return QFileInfo(CJournalFile::DefaultPath()).absolutePath();
+}
 
 void AppendRaw(const QString& path, const QByteArray& bytes)
 {
@@ -38,7 +41,8 @@ void AppendRaw(const QString& path, const QByteArray& bytes)
 
 JournalEvent MakeEvent(int k, double a, ChannelEvent kind = ChannelEvent::Cutoff)
 {
-    return {QDateTime(QDate(2026, 3, 1), QTime(12, 0, 0, 250)), k, QStringLiteral("Kanal;%1 \"x\"").arg(k), a, kind};
+    return {QDateTime(QDate(2026, 3, 1), QTime(12, 0, 0, 250)), k,
+            QStringLiteral("Kanal;%1 \"x\"").arg(k), a, kind};
 }
 
 } // namespace
@@ -81,7 +85,12 @@ void TestJournal::recordsEveryKindWithChannelAndCurrent()
     p.view.OnAlleAus();
     p.view.OnAlleEin();
 
-    struct Expected { ChannelEvent kind; int k; double a; };
+    struct Expected
+    {
+        ChannelEvent kind;
+        int k;
+        double a;
+    };
     const Expected expected[] = {
         {ChannelEvent::Cutoff, 2, 4.6},         {ChannelEvent::AutoOnRefused, 2, 4.6},
         {ChannelEvent::ManualOnLocked, 2, 4.0}, {ChannelEvent::AutoOn, 2, 1.0},
@@ -198,7 +207,7 @@ void TestJournal::unwritableJournalWarnsOnceAndMeasuringGoesOn()
     p.view.m_channel[1].m_dStrom = 4.6;
     p.view.OnTimer(1);
     QCOMPARE(journal.Events().size(), 3); // kept in memory all the same
-    QVERIFY(!p.view.IsSwitchedOn(2));      // the cutoff still happened
+    QVERIFY(!p.view.IsSwitchedOn(2));     // the cutoff still happened
     QCOMPARE(journal.LastStatus(), warning);
     QCOMPARE(sink.boxes.size(), 0);
 }

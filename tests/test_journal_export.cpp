@@ -104,8 +104,10 @@ void TestJournalExport::exportsReadBackInEitherNotation_data()
     QTest::addColumn<QLocale>("locale");
     QTest::addColumn<QChar>("sep");
     QTest::addColumn<QString>("watts");
-    QTest::newRow("deutsch") << QLocale(QLocale::German, QLocale::Germany) << QChar(u';') << QStringLiteral("1234,5");
-    QTest::newRow("english") << QLocale(QLocale::English, QLocale::UnitedStates) << QChar(u',') << QStringLiteral("1234.5");
+    QTest::newRow("deutsch") << QLocale(QLocale::German, QLocale::Germany) << QChar(u';')
+                             << QStringLiteral("1234,5");
+    QTest::newRow("english") << QLocale(QLocale::English, QLocale::UnitedStates) << QChar(u',')
+                             << QStringLiteral("1234.5");
 }
 
 void TestJournalExport::exportsReadBackInEitherNotation()
@@ -185,7 +187,8 @@ void TestJournalExport::unwritablePlaceGivesGermanMessage()
                  qPrintable(sink.boxes[0].text));
         sink.boxes.clear();
     }
-    QVERIFY(QFileInfo(QStringLiteral("/dev/null")).exists() && !QFileInfo(QStringLiteral("/dev/null")).isFile());
+    QVERIFY(QFileInfo(QStringLiteral("/dev/null")).exists() &&
+            !QFileInfo(QStringLiteral("/dev/null")).isFile());
     // The values are still there to export elsewhere.
     QCOMPARE(p.view.m_dlgVerbrauch.m_dLeistung[0], 1234.5);
     QVERIFY(journal.ExportVerbrauch(p.view, dir.filePath(QStringLiteral("ok.csv"))));
@@ -249,7 +252,8 @@ void TestJournalExport::commandsNeedADocumentAndAskForAName()
     };
     QVERIFY(journal.OnCmdMsg(ID_EXPORT_HOECHSTWERTE));
     QVERIFY(proposed.endsWith(QStringLiteral(".csv")));
-    QCOMPARE(ReadCsv(dir.filePath(QStringLiteral("h.csv")), u';')[5].fields[2], QStringLiteral("3,5"));
+    QCOMPARE(ReadCsv(dir.filePath(QStringLiteral("h.csv")), u';')[5].fields[2],
+             QStringLiteral("3,5"));
     // Cancelling the dialog writes nothing.
     CWinApp::s_saveFileNameHook = [](const QString&, const QString&) { return QString(); };
     QVERIFY(journal.OnCmdMsg(ID_EXPORT_VERBRAUCH));

@@ -43,7 +43,10 @@ struct Panel
     bool closed = false;
 };
 
-QString Cell(QTableView* t, int row, int col) { return t->model()->index(row, col).data().toString(); }
+QString Cell(QTableView* t, int row, int col)
+{
+    return t->model()->index(row, col).data().toString();
+}
 
 bool HasColour(const QImage& img, QColor c)
 {
@@ -118,8 +121,13 @@ void TestJournalWindows::journalWindowSortsFiltersAndCounts()
     // Sorting by current orders by value.
     t->sortByColumn(CJournalModel::ColCurrent, Qt::AscendingOrder);
     for (int r = 1; r < t->model()->rowCount(); ++r)
-        QVERIFY(t->model()->index(r - 1, CJournalModel::ColCurrent).data(CJournalModel::SortRole).toDouble()
-                <= t->model()->index(r, CJournalModel::ColCurrent).data(CJournalModel::SortRole).toDouble());
+        QVERIFY(t->model()
+                    ->index(r - 1, CJournalModel::ColCurrent)
+                    .data(CJournalModel::SortRole)
+                    .toDouble() <= t->model()
+                                       ->index(r, CJournalModel::ColCurrent)
+                                       .data(CJournalModel::SortRole)
+                                       .toDouble());
     t->sortByColumn(CJournalModel::ColTime, Qt::DescendingOrder);
 
     w->ChannelFilter()->setCurrentIndex(1); // channel 1
@@ -177,12 +185,12 @@ void TestJournalWindows::historyWindowDrawsCurrentsLimitsAndMarkers()
     Keep(w, "history_window.png");
 
     // The wheel zooms in and out within ten seconds and the hour.
-    QWheelEvent in(QPointF(200, 100), QPointF(200, 100), {}, QPoint(0, 120 * 20), Qt::NoButton, Qt::NoModifier,
-                   Qt::NoScrollPhase, false);
+    QWheelEvent in(QPointF(200, 100), QPointF(200, 100), {}, QPoint(0, 120 * 20), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(w->Chart(), &in);
     QCOMPARE(w->Chart()->SpanMs(), CHistoryChart::kMinSpanMs);
-    QWheelEvent out(QPointF(200, 100), QPointF(200, 100), {}, QPoint(0, -120 * 30), Qt::NoButton, Qt::NoModifier,
-                    Qt::NoScrollPhase, false);
+    QWheelEvent out(QPointF(200, 100), QPointF(200, 100), {}, QPoint(0, -120 * 30), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(w->Chart(), &out);
     QCOMPARE(w->Chart()->SpanMs(), CHistoryChart::kMaxSpanMs);
     QCOMPARE(w->SpanBox()->currentData().toLongLong(), CHistoryChart::kMaxSpanMs);
