@@ -17,20 +17,17 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include "helpers/ViewPanel.h"
 #include <csignal>
 #include <sys/resource.h>
 
 namespace {
 
-struct Panel
+struct Panel : ViewPanel
 {
-    CVelkorDoc doc;
-    CVelkorView view;
     Panel()
     {
-        doc.OnNewDocument();
-        view.SetDocument(&doc);
-        view.OnInitialUpdate();
         for (int i = 0; i < 16; ++i) {
             view.m_dlgVerbrauch.m_strName[i] = QStringLiteral("Kanal %1").arg(i + 1);
             view.m_dlgVerbrauch.m_dLeistung[i] = 1234.5 + i;

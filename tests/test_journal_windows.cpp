@@ -17,19 +17,16 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+
+#include "helpers/ViewPanel.h"
 #include <QWheelEvent>
 
 namespace {
 
-struct Panel
+struct Panel : ViewPanel
 {
-    CVelkorDoc doc;
-    CVelkorView view;
     Panel()
     {
-        doc.OnNewDocument();
-        view.SetDocument(&doc);
-        view.OnInitialUpdate();
         view.KillTimer(CVelkorView::kMessTimer);
         view.KillTimer(CVelkorView::kAutomatikTimer);
     }
