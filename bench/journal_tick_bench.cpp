@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <benchmark/benchmark.h>
@@ -42,6 +43,12 @@ struct Panel
     ~Panel() { view.OnDestroy(); }
 };
 
+// Each run starts from an empty journal file, as on a fresh installation.
+void RemoveJournal()
+{
+    QDir(QFileInfo(CJournalFile::DefaultPath()).absolutePath()).removeRecursively();
+}
+
 void BM_TickWithoutJournal(benchmark::State& state)
 {
     Panel p;
@@ -52,6 +59,7 @@ BENCHMARK(BM_TickWithoutJournal)->Unit(benchmark::kMicrosecond);
 
 void BM_TickWithJournal(benchmark::State& state)
 {
+    RemoveJournal();
     CJournalModule journal(nullptr);
     Panel p;
     for (auto _ : state)
@@ -63,6 +71,7 @@ BENCHMARK(BM_TickWithJournal)->Unit(benchmark::kMicrosecond);
 // Far more events than a real panel sees: one on every tick.
 void BM_TickWithJournalAndEvent(benchmark::State& state)
 {
+    RemoveJournal();
     CJournalModule journal(nullptr);
     Panel p;
     for (auto _ : state) {
@@ -72,6 +81,29 @@ void BM_TickWithJournalAndEvent(benchmark::State& state)
     state.counters["events"] = double(journal.Events().size());
 }
 BENCHMARK(BM_TickWithJournalAndEvent)->Unit(benchmark::kMicrosecond);
+
+// Start-up with the journal at its bound: the file and its rotated
+// predecessor both full.
+void BM_LoadFullJournal(benchmark::State& state)
+{
+    RemoveJournal();
+    const QString path = CJournalFile::DefaultPath();
+    {
+        CJournalFile file(path);
+        JournalEvent ev{QDateTime(QDate(2026, 3, 1), QTime(12, 0)), 5, QStringLiteral("Gleis 5"),
+                        4.6, ChannelEvent::Cutoff};
+        while (!QFile::exists(file.RotatedPath()) ||
+               QFileInfo(path).size() + 100 < CJournalFile::kDefaultMaxBytes) {
+            ev.time = ev.time.addMSecs(1500);
+            file.Append(ev);
+        }
+    }
+    qsizetype lines = 0;
+    for (auto _ : state)
+        lines = CJournalFile(path).Load().events.size();
+    state.counters["lines"] = double(lines);
+}
+BENCHMARK(BM_LoadFullJournal)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -87,6 +119,6 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     SetMessageSink(nullptr);
-    QDir(QFileInfo(CJournalFile::DefaultPath()).absolutePath()).removeRecursively();
+    RemoveJournal();
     return 0;
 }

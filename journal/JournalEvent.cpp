@@ -1,6 +1,7 @@
 #include "journal/JournalEvent.h"
 
 #include "journal/Csv.h"
+#include "journal/LocalTime.h"
 
 #include <QLocale>
 #include <cmath>
@@ -15,6 +16,22 @@ const char* const kKindTexts[kEventKinds] = {
     "Manuell aus", "Manuell ein",     "Einschalten gesperrt",
     "Alle aus",    "Alle ein",
 };
+
+// Reads exactly the form FormatEventTime writes.
+QDateTime ParseEventTime(QStringView s)
+{
+    static const char pattern[] = "dddd-dd-dd dd:dd:dd.ddd";
+    if (s.size() != qsizetype(sizeof pattern - 1))
+        return {};
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const bool digit = s[i] >= u'0' && s[i] <= u'9';
+        if (pattern[i] == 'd' ? !digit : s[i] != QLatin1Char(pattern[i]))
+            return {};
+    }
+    const auto num = [s](int from, int len) { return s.mid(from, len).toInt(); };
+    return LocalDateTime(QDate(num(0, 4), num(5, 2), num(8, 2)),
+                         QTime(num(11, 2), num(14, 2), num(17, 2), num(20, 3)));
+}
 
 } // namespace
 
@@ -57,13 +74,16 @@ std::optional<JournalEvent> ParseJournalFileLine(const QString& line)
         return std::nullopt;
     const QStringList& f = recs[0].fields;
     JournalEvent ev;
-    ev.time = QDateTime::fromString(f[0], QLatin1String(kTimeFormat));
+    ev.time = ParseEventTime(f[0]);
     bool okChannel = false, okCurrent = false;
     ev.nChannel = f[1].toInt(&okChannel);
     ev.strName = f[2];
     // "1,500" must not pass as 1500.
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    static const QLocale c = [] {
+        QLocale l = QLocale::c();
+        l.setNumberOptions(QLocale::RejectGroupSeparator);
+        return l;
+    }();
     ev.dCurrent = c.toDouble(f[3], &okCurrent);
     const auto kind = EventKindFromText(f[4]);
     if (!ev.time.isValid() || !okChannel || ev.nChannel < 0 || ev.nChannel > 16 || !okCurrent ||

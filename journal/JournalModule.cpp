@@ -8,6 +8,7 @@
 #include "journal/HistoryWnd.h"
 #include "journal/JournalModel.h"
 #include "journal/JournalWnd.h"
+#include "journal/LocalTime.h"
 #include "res/resource.h"
 #include "view/VelkorView.h"
 
@@ -29,7 +30,10 @@ QString ProposedPath(const QString& name)
 
 CJournalModule::CJournalModule(CMDIFrameWnd* frame)
     : m_frame(frame), m_model(std::make_unique<CJournalModel>(m_events)),
-      m_file(CJournalFile::DefaultPath())
+      m_strPath(CJournalFile::DefaultPath()), m_writer(m_strPath, [this] {
+          QMetaObject::invokeMethod(
+              &m_context, [this] { OnWriteFailed(); }, Qt::QueuedConnection);
+      })
 {
     LoadJournal();
     RegisterCommands();
@@ -57,7 +61,7 @@ void CJournalModule::RegisterCommands()
 
 void CJournalModule::LoadJournal()
 {
-    CJournalFile::LoadResult loaded = m_file.Load();
+    CJournalFile::LoadResult loaded = CJournalFile(m_strPath).Load();
     if (loaded.events.size() > kMaxEvents)
         loaded.events.remove(0, loaded.events.size() - kMaxEvents);
     m_events = std::move(loaded.events);
@@ -114,7 +118,7 @@ void CJournalModule::OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nC
                                     double current)
 {
     JournalEvent ev;
-    ev.time = QDateTime::currentDateTime();
+    ev.time = CurrentLocalTime();
     ev.nChannel = nChannel;
     ev.strName = nChannel >= 1 && nChannel <= 16 ? view.m_strName[nChannel - 1] : QString();
     ev.dCurrent = current;
@@ -136,12 +140,17 @@ void CJournalModule::Record(const JournalEvent& ev)
     m_model->EndAppend();
     if (m_journalWnd && m_journalWnd->isVisible())
         m_journalWnd->RefreshCounts();
-    // Measuring goes on whatever the disk says; tell the user once.
-    if (!m_file.Append(ev) && !m_bWriteWarned) {
-        m_bWriteWarned = true;
-        StatusMessage(QStringLiteral("Ereignisprotokoll kann nicht nach %1 geschrieben werden")
-                          .arg(QDir::toNativeSeparators(m_file.Path())));
-    }
+    m_writer.Post(ev);
+}
+
+// Measuring goes on whatever the disk says; tell the user once.
+void CJournalModule::OnWriteFailed()
+{
+    if (m_bWriteWarned)
+        return;
+    m_bWriteWarned = true;
+    StatusMessage(QStringLiteral("Ereignisprotokoll kann nicht nach %1 geschrieben werden")
+                      .arg(QDir::toNativeSeparators(m_strPath)));
 }
 
 void CJournalModule::OnMeasured(CVelkorView& view)

@@ -6,8 +6,10 @@
 #include "journal/History.h"
 #include "journal/JournalEvent.h"
 #include "journal/JournalFile.h"
+#include "journal/JournalWriter.h"
 #include "view/ViewEvents.h"
 
+#include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QVector>
@@ -49,7 +51,9 @@ public:
     const QVector<JournalEvent>& Events() const { return m_events; }
     CJournalModel* Model() const { return m_model.get(); }
     const CViewHistory* History(const CVelkorView* view) const;
-    CJournalFile& File() { return m_file; }
+    QString FilePath() const { return m_strPath; }
+    // Returns once every recorded event is in the journal file.
+    void FlushFile() { m_writer.Drain(); }
     // Lines of the journal file skipped at start-up.
     int SkippedLines() const { return m_nSkipped; }
     // The last text put into the status bar.
@@ -65,11 +69,14 @@ private:
     CVelkorView* ActiveView() const;
     bool SaveCsv(const QString& path, const QString& text);
     void StatusMessage(const QString& text);
+    void OnWriteFailed();
 
     CMDIFrameWnd* m_frame;
     QVector<JournalEvent> m_events;
     std::unique_ptr<CJournalModel> m_model;
-    CJournalFile m_file;
+    QString m_strPath;
+    QObject m_context; // receives the writer thread's failure report
+    CJournalWriter m_writer;
     bool m_bWriteWarned = false;
     int m_nSkipped = 0;
     QString m_strLastStatus;

@@ -9,7 +9,7 @@ packages=(
   libieee1284-3-dev
   libbenchmark-dev
   clang libclang-rt-14-dev
-  locales fonts-liberation fonts-dejavu-core
+  locales tzdata fonts-liberation fonts-dejavu-core
   xvfb xauth
 )
 

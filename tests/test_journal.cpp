@@ -5,12 +5,15 @@
 #include "helpers/TestSink.h"
 #include "journal/JournalFile.h"
 #include "journal/JournalModule.h"
+#include "journal/LocalTime.h"
 #include "view/VelkorView.h"
 
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTest>
+#include <algorithm>
+#include <ctime>
 
 namespace {
 
@@ -51,7 +54,13 @@ class TestJournal : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        // A zone with summer time, so that times across its changes are tried.
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+    }
     void init() { QDir(JournalDir()).removeRecursively(); }
     void cleanupTestCase() { QDir(JournalDir()).removeRecursively(); }
 
@@ -59,6 +68,8 @@ private slots:
     void journalSurvivesRestartAndSkipsDamagedLines();
     void crashCutLineDoesNotSwallowNextEvent();
     void rotatesAtTheBound();
+    void writerKeepsOrderAndWritesAllBeforeExit();
+    void localTimesFollowTheZoneAcrossItsChanges();
     void unwritableJournalWarnsOnceAndMeasuringGoesOn();
     void historyKeepsExactlyTheLastHour();
     void historyIsPerViewAndDroppedOnClose();
@@ -108,7 +119,11 @@ void TestJournal::recordsEveryKindWithChannelAndCurrent()
     QCOMPARE(evs[0].strName, QStringLiteral("Gleis 2"));
     QVERIFY(evs[6].strName.isEmpty());
 
-    // Every event is on disk at once, not only at exit.
+    // Every event reaches the disk at once, not only at exit.
+    const auto onDiskCount = [] {
+        return CJournalFile(CJournalFile::DefaultPath()).Load().events.size();
+    };
+    QTRY_COMPARE(onDiskCount(), evs.size());
     const CJournalFile::LoadResult onDisk = CJournalFile(CJournalFile::DefaultPath()).Load();
     QCOMPARE(onDisk.skipped, 0);
     QCOMPARE(onDisk.events.size(), evs.size());
@@ -201,6 +216,7 @@ void TestJournal::unwritableJournalWarnsOnceAndMeasuringGoesOn()
     CJournalModule journal(nullptr);
     Panel p;
     p.view.OnAlleAus();
+    QTRY_VERIFY(!journal.LastStatus().isEmpty()); // reported from the writer thread
     const QString warning = journal.LastStatus();
     QVERIFY(warning.contains(QStringLiteral("nicht")));
     p.view.OnAlleEin();
@@ -208,8 +224,62 @@ void TestJournal::unwritableJournalWarnsOnceAndMeasuringGoesOn()
     p.view.OnTimer(1);
     QCOMPARE(journal.Events().size(), 3); // kept in memory all the same
     QVERIFY(!p.view.IsSwitchedOn(2));     // the cutoff still happened
+    journal.FlushFile();
+    QCoreApplication::processEvents();
     QCOMPARE(journal.LastStatus(), warning);
     QCOMPARE(sink.boxes.size(), 0);
+}
+
+void TestJournal::writerKeepsOrderAndWritesAllBeforeExit()
+{
+    const int n = 2000;
+    {
+        TestSink sink;
+        CJournalModule journal(nullptr);
+        Panel p;
+        for (int i = 0; i < n; ++i)
+            journal.OnChannelEvent(p.view, ChannelEvent::Cutoff, i % 16 + 1, i);
+    } // closed at once, lines possibly still queued
+    const CJournalFile::LoadResult r = CJournalFile(CJournalFile::DefaultPath()).Load();
+    QCOMPARE(r.skipped, 0);
+    QCOMPARE(r.events.size(), n);
+    for (int i = 0; i < n; ++i) {
+        QCOMPARE(r.events[i].dCurrent, double(i));
+        QCOMPARE(r.events[i].nChannel, i % 16 + 1);
+    }
+}
+
+void TestJournal::localTimesFollowTheZoneAcrossItsChanges()
+{
+    // Every ten minutes over the days around both changes of 2026, in file
+    // order and against the order: the kept offset must never outlive its span.
+    QVector<QDateTime> walls;
+    for (const QDate day : {QDate(2026, 3, 28), QDate(2026, 10, 24)})
+        for (int m = 0; m < 3 * 24 * 60; m += 10)
+            walls << QDateTime(day, QTime(0, 0, 7, 125), Qt::UTC).addSecs(m * 60);
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const QDateTime& wall : walls) {
+            const QDateTime expected(wall.date(), wall.time()); // Qt's own answer
+            const QDateTime got = LocalDateTime(wall.date(), wall.time());
+            QCOMPARE(got.isValid(), expected.isValid()); // the skipped hour is not a time
+            if (!expected.isValid())
+                continue;
+            QCOMPARE(got.toMSecsSinceEpoch(), expected.toMSecsSinceEpoch());
+            QCOMPARE(FormatEventTime(got), FormatEventTime(expected));
+        }
+        std::reverse(walls.begin(), walls.end());
+    }
+    // The two offsets really occurred.
+    QCOMPARE(LocalDateTime(QDate(2026, 3, 29), QTime(1, 59)).offsetFromUtc(), 3600);
+    QCOMPARE(LocalDateTime(QDate(2026, 3, 29), QTime(3, 0)).offsetFromUtc(), 7200);
+    QCOMPARE(LocalDateTime(QDate(2026, 10, 25), QTime(3, 0)).offsetFromUtc(), 3600);
+    QVERIFY(!LocalDateTime(QDate(2026, 3, 29), QTime(2, 30)).isValid());
+    QVERIFY(!LocalDateTime(QDate(2026, 2, 30), QTime(1, 0)).isValid());
+
+    const QDateTime now = CurrentLocalTime();
+    const QDateTime qtNow = QDateTime::currentDateTime();
+    QCOMPARE(now.offsetFromUtc(), qtNow.offsetFromUtc());
+    QVERIFY(qAbs(now.msecsTo(qtNow)) < 1000);
 }
 
 void TestJournal::historyKeepsExactlyTheLastHour()
