@@ -90,8 +90,12 @@ void BM_LoadFullJournal(benchmark::State& state)
     const QString path = CJournalFile::DefaultPath();
     {
         CJournalFile file(path);
-        JournalEvent ev{QDateTime(QDate(2026, 3, 1), QTime(12, 0)), 5, QStringLiteral("Gleis 5"),
-                        4.6, ChannelEvent::Cutoff};
+        JournalEvent ev{QDateTime(QDate(2026, 3, 1), QTime(12, 0)),
+                        5,
+                        QStringLiteral("Gleis 5"),
+                        4.6,
+                        ChannelEvent::Cutoff,
+                        {}};
         while (!QFile::exists(file.RotatedPath()) ||
                QFileInfo(path).size() + 100 < CJournalFile::kDefaultMaxBytes) {
             ev.time = ev.time.addMSecs(1500);

@@ -43,6 +43,19 @@ CSimLayout::Load LoadFor(int nChannel, double fullScale)
     return load;
 }
 
+QString FailureText(int nError, const QString& text, int nDetail)
+{
+    QString s = QStringLiteral("Hardware-Fehler %1: %2").arg(nError).arg(text);
+    if (nDetail)
+        s += QStringLiteral(" (Adresse %1)").arg(HexAddress(std::uint8_t(nDetail)));
+    return s;
+}
+
+QString FailureText(const CHardwareWorker::Failure& f)
+{
+    return FailureText(f.nError, QString::fromStdString(f.text), f.nDetail);
+}
+
 } // namespace
 
 CHardwareModule::CHardwareModule(CMDIFrameWnd* frame, bool bSimulate)
@@ -161,6 +174,7 @@ void CHardwareModule::OnViewOpened(CVelkorView& view)
     if (m_config.HasConverter())
         view.SetChannelSource(this);
     SetStatus(kNichtVerbunden);
+    m_reported = {};
     m_worker->Start(view.m_nAbfragezeit, SwitchedOn(view));
     if (m_simulator)
         m_simulator->SetLayout(m_layout.get());
@@ -218,18 +232,34 @@ void CHardwareModule::OnWorkerStatus()
         }
         break;
     case CHardwareWorker::State::Connected:
-        if (st.nError == 0)
-            SetStatus(kVerbunden);
-        else if (st.nDetail)
-            SetStatus(QStringLiteral("Hardware-Fehler %1: %2 (Adresse %3)")
-                          .arg(st.nError)
-                          .arg(text, HexAddress(std::uint8_t(st.nDetail))));
-        else
-            SetStatus(QStringLiteral("Hardware-Fehler %1: %2").arg(st.nError).arg(text));
+        SetStatus(st.nError == 0 ? kVerbunden : FailureText(st.nError, text, st.nDetail));
+        ReportTransferChanges(st);
         break;
     default:
         break;
     }
+}
+
+void CHardwareModule::ReportTransferChanges(const CHardwareWorker::Status& st)
+{
+    if (!m_view)
+        return;
+    CVelkorView& view = *m_view;
+    const auto report = [&view](const CHardwareWorker::Failure& was,
+                                const CHardwareWorker::Failure& now, int nChannel) {
+        if (now == was)
+            return;
+        const double current = nChannel ? view.m_channel[nChannel - 1].m_dStrom : 0.0;
+        if (now.nError)
+            NotifyHardwareEvent(view, ChannelEvent::TransferError, nChannel, current,
+                                FailureText(now));
+        else
+            NotifyHardwareEvent(view, ChannelEvent::TransferRestored, nChannel, current, QString());
+    };
+    for (int i = 0; i < CHardwareWorker::kChannels; ++i)
+        report(m_reported.channel[i], st.channel[i], i + 1);
+    report(m_reported.output, st.output, 0);
+    m_reported = st;
 }
 
 void CHardwareModule::OnHardwareKonfiguration()

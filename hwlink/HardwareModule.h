@@ -55,6 +55,8 @@ private:
     void CreateStatusPane();
     void SetStatus(const QString& text);
     void OnWorkerStatus();
+    // Tells the listeners (the journal) which failures began or ended.
+    void ReportTransferChanges(const CHardwareWorker::Status& st);
     CHardwareWorker::Outputs SwitchedOn(const CVelkorView& view) const;
     CHardwareWorker::Outputs Pattern(int nWert) const;
 
@@ -70,5 +72,6 @@ private:
     std::unique_ptr<CHardwareWorker> m_worker;
     std::map<std::uint8_t, std::uint8_t> m_lastWritten;
     bool m_bFailureShown = false;
+    CHardwareWorker::Status m_reported;  // the failures last told to the listeners
     QPointer<CSimulatorWnd> m_simulator; // owned by the frame when there is one
 };

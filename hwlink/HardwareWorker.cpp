@@ -17,7 +17,7 @@ std::uint16_t BusPort(int nPort)
 bool SameStatus(const CHardwareWorker::Status& a, const CHardwareWorker::Status& b)
 {
     return a.state == b.state && a.nError == b.nError && a.nDetail == b.nDetail &&
-           a.bAnyStale == b.bAnyStale;
+           a.bAnyStale == b.bAnyStale && a.channel == b.channel && a.output == b.output;
 }
 
 } // namespace
@@ -119,10 +119,10 @@ void CHardwareWorker::Run()
     } catch (const CERR& e) {
         if (e.GetNumber() != 13)
             bus.ClosePort(); // the controller was missing, the port is still ours
-        Publish({State::Failed, e.GetNumber(), e.GetText(), e.GetDetail(), false});
+        Publish({State::Failed, e.GetNumber(), e.GetText(), e.GetDetail(), false, {}, {}});
         return;
     }
-    Publish({State::Connected, 0, {}, 0, false});
+    Publish({State::Connected, 0, {}, 0, false, {}, {}});
 
     std::map<std::uint8_t, CI2CConverter> converters;
     std::map<std::uint8_t, CI2CPortDevice> ports;
@@ -137,6 +137,7 @@ void CHardwareWorker::Run()
 
     Outputs desired{};
     bool dirty = false;
+    Failure outputFailure;
     auto next = std::chrono::steady_clock::now();
     for (;;) {
         bool stop = false;
@@ -168,12 +169,16 @@ void CHardwareWorker::Run()
                     m_written[address] = byte;
                 } catch (const CERR& e) {
                     dirty = true;
+                    outputFailure = {e.GetNumber(), e.GetText(), e.GetDetail()};
                     status.nError = e.GetNumber();
                     status.text = e.GetText();
                     status.nDetail = e.GetDetail();
+                    status.output = outputFailure;
                     Publish(status);
                 }
             }
+            if (!dirty)
+                outputFailure = {};
         }
         if (stop)
             break;
@@ -185,7 +190,7 @@ void CHardwareWorker::Run()
         if (m_layout)
             m_layout->Refresh(std::chrono::duration<double>(now - m_t0).count());
         std::array<std::optional<double>, kChannels> read{};
-        Status swept{State::Connected, 0, {}, 0, false};
+        Status swept{State::Connected, 0, {}, 0, false, {}, {}};
         for (int i = 0; i < kChannels; ++i) {
             const ChannelWiring& w = m_config.channel[i];
             if (!w.bConverter)
@@ -198,6 +203,7 @@ void CHardwareWorker::Run()
                 swept.nError = e.GetNumber();
                 swept.text = e.GetText();
                 swept.nDetail = e.GetDetail();
+                swept.channel[i] = {e.GetNumber(), e.GetText(), e.GetDetail()};
             }
         }
         {
@@ -214,11 +220,16 @@ void CHardwareWorker::Run()
                 }
             }
         }
-        if (dirty && swept.nError == 0)
-            swept = status; // an output still fails: keep showing it
+        swept.output = outputFailure;
+        if (outputFailure.nError && swept.nError == 0) {
+            // An output still fails: keep showing it.
+            swept.nError = outputFailure.nError;
+            swept.text = outputFailure.text;
+            swept.nDetail = outputFailure.nDetail;
+        }
         Publish(swept);
         ++m_nSweeps;
     }
     bus.Shutdown();
-    Publish({State::Stopped, 0, {}, 0, false});
+    Publish({State::Stopped, 0, {}, 0, false, {}, {}});
 }

@@ -32,13 +32,25 @@ public:
         Failed,
         Stopped
     };
+    struct Failure
+    {
+        int nError = 0; // CERR number, 0: none
+        std::string text;
+        int nDetail = 0;
+        bool operator==(const Failure& o) const
+        {
+            return nError == o.nError && nDetail == o.nDetail;
+        }
+    };
     struct Status
     {
         State state = State::Connecting;
         int nError = 0;   // CERR number of the last failure, 0: none
         std::string text; // its text
         int nDetail = 0;
-        bool bAnyStale = false; // some channel keeps an old reading
+        bool bAnyStale = false;                   // some channel keeps an old reading
+        std::array<Failure, kChannels> channel{}; // each wired input's last read
+        Failure output;                           // an output that could not be written
     };
 
     // layout: the simulated layout behind backend, refreshed before each

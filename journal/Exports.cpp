@@ -56,7 +56,7 @@ QString JournalCsv(const QVector<JournalEvent>& events, const QList<int>& rows,
         const JournalEvent& ev = events[r];
         AddLine(text,
                 {FormatEventTime(ev.time), QString::number(ev.nChannel), ev.strName,
-                 fmt.Number(ev.dCurrent), EventKindText(ev.kind)},
+                 fmt.Number(ev.dCurrent), EventKindText(ev.kind), ev.strDetail},
                 fmt);
     }
     return text;

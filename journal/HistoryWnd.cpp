@@ -33,6 +33,10 @@ QColor MarkerColour(ChannelEvent kind)
     case ChannelEvent::ManualOff:
     case ChannelEvent::AllOff:
         return QColor(90, 90, 90);
+    case ChannelEvent::TransferError:
+        return QColor(230, 130, 0);
+    case ChannelEvent::TransferRestored:
+        return QColor(0, 90, 200);
     }
     return Qt::black;
 }

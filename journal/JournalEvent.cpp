@@ -12,9 +12,16 @@ constexpr QChar kSep = u';';
 const char* const kTimeFormat = "yyyy-MM-dd HH:mm:ss.zzz";
 
 const char* const kKindTexts[kEventKinds] = {
-    "Abschaltung", "Automatisch ein", "Automatisch ein abgelehnt",
-    "Manuell aus", "Manuell ein",     "Einschalten gesperrt",
-    "Alle aus",    "Alle ein",
+    "Abschaltung",
+    "Automatisch ein",
+    "Automatisch ein abgelehnt",
+    "Manuell aus",
+    "Manuell ein",
+    "Einschalten gesperrt",
+    "Alle aus",
+    "Alle ein",
+    "Übertragungsfehler",
+    "Übertragung wieder in Ordnung",
 };
 
 // Reads exactly the form FormatEventTime writes.
@@ -33,20 +40,29 @@ QDateTime ParseEventTime(QStringView s)
                          QTime(num(11, 2), num(14, 2), num(17, 2), num(20, 3)));
 }
 
+const QStringList& KindTexts()
+{
+    static const QStringList texts = [] {
+        QStringList t;
+        for (const char* k : kKindTexts)
+            t << QString::fromUtf8(k);
+        return t;
+    }();
+    return texts;
+}
+
 } // namespace
 
 QString EventKindText(ChannelEvent kind)
 {
     const int k = int(kind);
-    return k >= 0 && k < kEventKinds ? QString::fromUtf8(kKindTexts[k]) : QString();
+    return k >= 0 && k < kEventKinds ? KindTexts()[k] : QString();
 }
 
 std::optional<ChannelEvent> EventKindFromText(const QString& text)
 {
-    for (int k = 0; k < kEventKinds; ++k)
-        if (text == QLatin1String(kKindTexts[k]))
-            return ChannelEvent(k);
-    return std::nullopt;
+    const qsizetype k = KindTexts().indexOf(text);
+    return k >= 0 ? std::optional(ChannelEvent(k)) : std::nullopt;
 }
 
 QString FormatEventTime(const QDateTime& time)
@@ -56,21 +72,30 @@ QString FormatEventTime(const QDateTime& time)
 
 QStringList JournalFileHeader()
 {
-    return {QStringLiteral("Zeit"), QStringLiteral("Kanal"), QStringLiteral("Name"),
-            QStringLiteral("Strom (A)"), QStringLiteral("Ereignis")};
+    return {QStringLiteral("Zeit"),      QStringLiteral("Kanal"),    QStringLiteral("Name"),
+            QStringLiteral("Strom (A)"), QStringLiteral("Ereignis"), QStringLiteral("Hinweis")};
+}
+
+bool IsJournalFileHeader(const QString& line)
+{
+    QStringList header = JournalFileHeader();
+    if (line == CsvLine(header, kSep))
+        return true;
+    header.removeLast();
+    return line == CsvLine(header, kSep);
 }
 
 QString JournalFileLine(const JournalEvent& ev)
 {
     return CsvLine({FormatEventTime(ev.time), QString::number(ev.nChannel), ev.strName,
-                    QString::number(ev.dCurrent, 'g', 17), EventKindText(ev.kind)},
+                    QString::number(ev.dCurrent, 'g', 17), EventKindText(ev.kind), ev.strDetail},
                    kSep);
 }
 
 std::optional<JournalEvent> ParseJournalFileLine(const QString& line)
 {
     const QVector<CsvRecord> recs = ParseCsv(line, kSep);
-    if (recs.size() != 1 || !recs[0].ok || recs[0].fields.size() != 5)
+    if (recs.size() != 1 || !recs[0].ok || recs[0].fields.size() < 5 || recs[0].fields.size() > 6)
         return std::nullopt;
     const QStringList& f = recs[0].fields;
     JournalEvent ev;
@@ -90,9 +115,14 @@ std::optional<JournalEvent> ParseJournalFileLine(const QString& line)
         !std::isfinite(ev.dCurrent) || !kind)
         return std::nullopt;
     ev.kind = *kind;
-    // Channel events name a channel; all-off and all-on do not.
+    if (f.size() == 6)
+        ev.strDetail = f[5];
+    // Switching events name a channel, all-off and all-on do not; a transfer
+    // error may concern an output device rather than a channel.
     const bool bAll = ev.kind == ChannelEvent::AllOff || ev.kind == ChannelEvent::AllOn;
-    if (bAll != (ev.nChannel == 0))
+    const bool bTransfer =
+        ev.kind == ChannelEvent::TransferError || ev.kind == ChannelEvent::TransferRestored;
+    if (!bTransfer && bAll != (ev.nChannel == 0))
         return std::nullopt;
     return ev;
 }

@@ -17,16 +17,19 @@ struct JournalEvent
     QString strName;       // channel name at the time of the event
     double dCurrent = 0.0; // A, present current
     ChannelEvent kind = ChannelEvent::Cutoff;
+    QString strDetail; // what failed, for transfer errors
 };
 
-constexpr int kEventKinds = 8;
+constexpr int kEventKinds = 10;
 // German label of a kind, as shown and as written to the file.
 QString EventKindText(ChannelEvent kind);
 std::optional<ChannelEvent> EventKindFromText(const QString& text);
 
 QString FormatEventTime(const QDateTime& time);
 
-// The journal file's header and lines (without line end).
+// The journal file's header and lines (without line end). Lines of older
+// runs without the detail column read back as well.
 QStringList JournalFileHeader();
+bool IsJournalFileHeader(const QString& line);
 QString JournalFileLine(const JournalEvent& ev);
 std::optional<JournalEvent> ParseJournalFileLine(const QString& line);

@@ -76,7 +76,6 @@ void CJournalFile::LoadFile(const QString& path, LoadResult& result)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return;
-    const QByteArray header = CsvLine(JournalFileHeader(), u';').toUtf8();
     bool first = true;
     while (!f.atEnd()) {
         QByteArray raw = f.readLine(64 * 1024);
@@ -91,7 +90,7 @@ void CJournalFile::LoadFile(const QString& path, LoadResult& result)
             first = false;
             continue;
         }
-        const bool isHeader = first && raw == header;
+        const bool isHeader = first && IsJournalFileHeader(QString::fromUtf8(raw));
         first = false;
         if (isHeader || raw.isEmpty())
             continue;

@@ -34,6 +34,8 @@ QVariant CJournalModel::data(const QModelIndex& index, int role) const
             return ev.dCurrent;
         case ColKind:
             return EventKindText(ev.kind);
+        case ColDetail:
+            return ev.strDetail;
         }
     }
     if (role == Qt::TextAlignmentRole &&
@@ -45,13 +47,19 @@ QVariant CJournalModel::data(const QModelIndex& index, int role) const
     case ColTime:
         return FormatEventTime(ev.time);
     case ColChannel:
-        return ev.nChannel ? QString::number(ev.nChannel) : QStringLiteral("alle");
+        if (ev.nChannel)
+            return QString::number(ev.nChannel);
+        return ev.kind == ChannelEvent::AllOff || ev.kind == ChannelEvent::AllOn
+                   ? QStringLiteral("alle")
+                   : QString();
     case ColName:
         return ev.strName;
     case ColCurrent:
         return ev.nChannel ? FormatNumber(ev.dCurrent) : QString();
     case ColKind:
         return EventKindText(ev.kind);
+    case ColDetail:
+        return ev.strDetail;
     }
     return {};
 }
@@ -60,7 +68,8 @@ QVariant CJournalModel::headerData(int section, Qt::Orientation orientation, int
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char* const titles[ColCount] = {"Zeit", "Kanal", "Name", "Strom (A)", "Ereignis"};
+    static const char* const titles[ColCount] = {"Zeit",      "Kanal",    "Name",
+                                                 "Strom (A)", "Ereignis", "Hinweis"};
     return section >= 0 && section < ColCount ? QString::fromUtf8(titles[section]) : QVariant();
 }
 

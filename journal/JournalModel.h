@@ -18,6 +18,7 @@ public:
         ColName,
         ColCurrent,
         ColKind,
+        ColDetail,
         ColCount
     };
     // Sort role: raw values, so time and current sort by value, not by text.

@@ -117,14 +117,23 @@ const CViewHistory* CJournalModule::History(const CVelkorView* view) const
 void CJournalModule::OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel,
                                     double current)
 {
+    OnHardwareEvent(view, kind, nChannel, current, QString());
+}
+
+void CJournalModule::OnHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel,
+                                     double current, const QString& detail)
+{
     JournalEvent ev;
     ev.time = CurrentLocalTime();
     ev.nChannel = nChannel;
     ev.strName = nChannel >= 1 && nChannel <= 16 ? view.m_strName[nChannel - 1] : QString();
     ev.dCurrent = current;
     ev.kind = kind;
+    ev.strDetail = detail;
     Record(ev);
-    HistoryOf(view).AddMarker(ev.time.toMSecsSinceEpoch(), nChannel, kind);
+    // An output device's failure concerns its channels, not all of them.
+    if (nChannel != 0 || kind == ChannelEvent::AllOff || kind == ChannelEvent::AllOn)
+        HistoryOf(view).AddMarker(ev.time.toMSecsSinceEpoch(), nChannel, kind);
 }
 
 void CJournalModule::Record(const JournalEvent& ev)

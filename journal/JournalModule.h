@@ -35,6 +35,8 @@ public:
     void OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel,
                         double current) override;
     void OnMeasured(CVelkorView& view) override;
+    void OnHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
+                         const QString& detail) override;
 
     // Commands.
     void OnEreignisprotokoll();

@@ -8,9 +8,13 @@
 #include "hw/SimLayout.h"
 #include "hwlink/HardwareModule.h"
 #include "hwlink/SimulatorWnd.h"
+#include "journal/JournalFile.h"
+#include "journal/JournalModule.h"
 #include "view/VelkorView.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -47,6 +51,16 @@ double ReadingOf(CHardwareModule& hw, int k)
     bool stale = false;
     hw.Worker()->Reading(k, current, stale);
     return current;
+}
+
+// Journal events of one kind: "channel:detail" each.
+QStringList Logged(const CJournalModule& journal, ChannelEvent kind)
+{
+    QStringList out;
+    for (const JournalEvent& ev : journal.Events())
+        if (ev.kind == kind)
+            out << QStringLiteral("%1:%2").arg(ev.nChannel).arg(ev.strDetail);
+    return out;
 }
 
 std::uint8_t Written(CHardwareModule& hw, std::uint8_t address)
@@ -189,6 +203,8 @@ void TestHwLink::startAllOffWithActiveLowBit()
 void TestHwLink::removedDeviceGoesStaleOthersKeepMeasuring()
 {
     TestSink sink;
+    QDir(QFileInfo(CJournalFile::DefaultPath()).absolutePath()).removeRecursively();
+    CJournalModule journal(nullptr);
     CHardwareModule hw(nullptr, false);
     hw.SetConfig(HardwareConfig::SimulatedLayout());
     Rig rig;
@@ -212,10 +228,20 @@ void TestHwLink::removedDeviceGoesStaleOthersKeepMeasuring()
     QCOMPARE(v.m_channel[8].m_dStrom, before);
     QCOMPARE(v.m_channel[1].m_bAbgeschaltet, 1);
     QCOMPARE(sink.boxes.size(), 0); // nothing modal during operation
+    // The journal has one error per channel of the missing converter, with
+    // the last good current.
+    const QString lost = QStringLiteral("Hardware-Fehler 5: No ack on address (Adresse 0x94)");
+    QTRY_COMPARE(Logged(journal, ChannelEvent::TransferError),
+                 (QStringList{"9:" + lost, "10:" + lost, "11:" + lost, "12:" + lost}));
+    for (const JournalEvent& ev : journal.Events())
+        if (ev.kind == ChannelEvent::TransferError && ev.nChannel == 9)
+            QCOMPARE(ev.dCurrent, before);
 
     hw.Layout()->SetShort(2, false);
     hw.Layout()->SetDeviceRemoved(0x94, false);
     QTRY_COMPARE(hw.StatusText(), QStringLiteral("Hardware: verbunden"));
+    QTRY_COMPARE(Logged(journal, ChannelEvent::TransferRestored),
+                 (QStringList{"9:", "10:", "11:", "12:"}));
     v.OnCmdMsg(kChannelIds[1].imageOff); // measurement runs again
     v.OnTimer(1);
     QVERIFY(!v.IsStale(9));
@@ -232,6 +258,11 @@ void TestHwLink::removedDeviceGoesStaleOthersKeepMeasuring()
     hw.Layout()->SetDeviceRemoved(0x42, false);
     QTRY_COMPARE(Written(hw, 0x42), std::uint8_t(0xFD));
     QTRY_COMPARE(hw.StatusText(), QStringLiteral("Hardware: verbunden"));
+    // The output device's failure is journaled without a channel.
+    QTRY_COMPARE(Logged(journal, ChannelEvent::TransferRestored).size(), 5);
+    QCOMPARE(Logged(journal, ChannelEvent::TransferError).constLast(),
+             QStringLiteral("0:Hardware-Fehler 5: No ack on address (Adresse 0x42)"));
+    QCOMPARE(Logged(journal, ChannelEvent::TransferError).size(), 5);
     rig.Close();
 }
 

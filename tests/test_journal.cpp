@@ -44,8 +44,12 @@ void AppendRaw(const QString& path, const QByteArray& bytes)
 
 JournalEvent MakeEvent(int k, double a, ChannelEvent kind = ChannelEvent::Cutoff)
 {
-    return {QDateTime(QDate(2026, 3, 1), QTime(12, 0, 0, 250)), k,
-            QStringLiteral("Kanal;%1 \"x\"").arg(k), a, kind};
+    return {QDateTime(QDate(2026, 3, 1), QTime(12, 0, 0, 250)),
+            k,
+            QStringLiteral("Kanal;%1 \"x\"").arg(k),
+            a,
+            kind,
+            {}};
 }
 
 } // namespace
@@ -67,6 +71,7 @@ private slots:
     void recordsEveryKindWithChannelAndCurrent();
     void journalSurvivesRestartAndSkipsDamagedLines();
     void crashCutLineDoesNotSwallowNextEvent();
+    void olderJournalWithoutDetailReadsBack();
     void rotatesAtTheBound();
     void writerKeepsOrderAndWritesAllBeforeExit();
     void localTimesFollowTheZoneAcrossItsChanges();
@@ -146,7 +151,7 @@ void TestJournal::journalSurvivesRestartAndSkipsDamagedLines()
                     "2026-03-01 12:00:01.000;4;x;1.5;Explodiert\n"
                     "2026-03-01 12:00:01.000;4;x;1,5;Abschaltung\n"
                     "2026-03-01 12:00:01.000;4;x;1.5;Alle aus\n"
-                    "2026-03-01 12:00:01.000;4;x;1.5;Abschaltung;mehr\n"
+                    "2026-03-01 12:00:01.000;4;x;1.5;Abschaltung;mehr;noch mehr\n"
                     "\"offen;4;x;1.5;Abschaltung\n"
                     "2026-03-01 12:00:02.500;0;;0;Alle ein\n");
     AppendRaw(path, QByteArray(100 * 1024, 'x') + "\n");
@@ -179,6 +184,29 @@ void TestJournal::crashCutLineDoesNotSwallowNextEvent()
     QCOMPARE(r.skipped, 1);
     QCOMPARE(r.events.size(), 2);
     QCOMPARE(r.events[1].nChannel, 2);
+}
+
+void TestJournal::olderJournalWithoutDetailReadsBack()
+{
+    const QString path = CJournalFile::DefaultPath();
+    QVERIFY(QDir().mkpath(JournalDir()));
+    AppendRaw(path, "Zeit;Kanal;Name;Strom (A);Ereignis\n"
+                    "2026-03-01 12:00:01.000;4;Gleis 4;1.5;Abschaltung\n");
+    {
+        CJournalFile file(path);
+        JournalEvent ev = MakeEvent(0, 0.0, ChannelEvent::TransferError);
+        ev.strDetail = QStringLiteral("Hardware-Fehler 5: No ack on address (Adresse 0x42)");
+        QVERIFY(file.Append(ev));
+    }
+    const CJournalFile::LoadResult r = CJournalFile(path).Load();
+    QCOMPARE(r.skipped, 0);
+    QCOMPARE(r.events.size(), 2);
+    QCOMPARE(r.events[0].strName, QStringLiteral("Gleis 4"));
+    QVERIFY(r.events[0].strDetail.isEmpty());
+    QCOMPARE(r.events[1].kind, ChannelEvent::TransferError);
+    QCOMPARE(r.events[1].nChannel, 0); // an output device, not a channel
+    QCOMPARE(r.events[1].strDetail,
+             QStringLiteral("Hardware-Fehler 5: No ack on address (Adresse 0x42)"));
 }
 
 void TestJournal::rotatesAtTheBound()

@@ -16,7 +16,10 @@ void AddViewListener(IViewListener* listener)
         listeners().append(listener);
 }
 
-void RemoveViewListener(IViewListener* listener) { listeners().removeAll(listener); }
+void RemoveViewListener(IViewListener* listener)
+{
+    listeners().removeAll(listener);
+}
 
 // Copies: a listener may remove itself while being called.
 void NotifyViewOpened(CVelkorView& view)
@@ -43,4 +46,11 @@ void NotifyMeasured(CVelkorView& view)
         return;
     for (IViewListener* l : QList<IViewListener*>(listeners()))
         l->OnMeasured(view);
+}
+
+void NotifyHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
+                         const QString& detail)
+{
+    for (IViewListener* l : QList<IViewListener*>(listeners()))
+        l->OnHardwareEvent(view, kind, nChannel, current, detail);
 }

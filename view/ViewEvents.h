@@ -5,16 +5,20 @@
 // from inside a callback, since callbacks run in the middle of a tick.
 
 class CVelkorView;
+class QString;
 
-enum class ChannelEvent {
-    Cutoff,          // current reached the Abschaltstrom: cut off
-    AutoOn,          // the automatic timer switched a cut-off channel back on
-    AutoOnRefused,   // the automatic timer found the current still too high (beep)
-    ManualOff,       // the user clicked the on image
-    ManualOn,        // the user clicked the off image and the channel went on
-    ManualOnLocked,  // the user tried to switch on a cut-off channel (short-circuit lock)
-    AllOff,          // all-off command; channel 0
-    AllOn,           // all-on command; channel 0 (locked channels stay off)
+enum class ChannelEvent
+{
+    Cutoff,           // current reached the Abschaltstrom: cut off
+    AutoOn,           // the automatic timer switched a cut-off channel back on
+    AutoOnRefused,    // the automatic timer found the current still too high (beep)
+    ManualOff,        // the user clicked the on image
+    ManualOn,         // the user clicked the off image and the channel went on
+    ManualOnLocked,   // the user tried to switch on a cut-off channel (short-circuit lock)
+    AllOff,           // all-off command; channel 0
+    AllOn,            // all-on command; channel 0 (locked channels stay off)
+    TransferError,    // hardware: a channel's input (or, channel 0, an output) failed
+    TransferRestored, // hardware: it works again
 };
 
 class IViewListener
@@ -29,6 +33,12 @@ public:
     virtual void OnChannelEvent(CVelkorView&, ChannelEvent, int /*nChannel*/, double /*current*/) {}
     // After every measurement tick, with the new shown currents in place.
     virtual void OnMeasured(CVelkorView&) {}
+    // Transfer errors of the hardware and their end, outside any tick; detail
+    // says what failed.
+    virtual void OnHardwareEvent(CVelkorView&, ChannelEvent, int /*nChannel*/, double /*current*/,
+                                 const QString& /*detail*/)
+    {
+    }
 };
 
 // Where a channel's present current comes from when it is not the test source.
@@ -49,3 +59,6 @@ void NotifyViewOpened(CVelkorView& view);
 void NotifyViewClosing(CVelkorView& view);
 void NotifyChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current);
 void NotifyMeasured(CVelkorView& view);
+// Used by the hardware add-on.
+void NotifyHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
+                         const QString& detail);
