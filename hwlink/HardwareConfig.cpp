@@ -55,47 +55,53 @@ bool ParseAddress(const QString& text, int& address)
     return true;
 }
 
-QString HardwareConfig::Validate() const
+HardwareConfig::Refusal HardwareConfig::Check() const
 {
     if (nPort < Off || nPort > Simulation)
-        return QStringLiteral("Unbekannter Anschluss %1.").arg(nPort);
+        return {QStringLiteral("Unbekannter Anschluss %1.").arg(nPort), 0, Field::Port};
     std::set<std::pair<int, int>> used;
     for (int i = 0; i < kChannels; ++i) {
         const ChannelWiring& w = channel[i];
         const int k = i + 1;
         if (w.bConverter) {
             if (w.nConverter & 1)
-                return QStringLiteral(
-                           "Kanal %1: Die Wandleradresse %2 ist ungerade. Adressen werden in "
-                           "8-Bit-Form angegeben und sind gerade (z. B. 0x90).")
-                    .arg(k)
-                    .arg(HexAddress(w.nConverter));
+                return {QStringLiteral(
+                            "Kanal %1: Die Wandleradresse %2 ist ungerade. Adressen werden in "
+                            "8-Bit-Form angegeben und sind gerade (z. B. 0x90).")
+                            .arg(k)
+                            .arg(HexAddress(w.nConverter)),
+                        k, Field::ConverterAddress};
             if (w.nInput < 0 || w.nInput > 3)
-                return QStringLiteral("Kanal %1: Der Wandlereingang muss zwischen 0 und 3 liegen.")
-                    .arg(k);
+                return {QStringLiteral("Kanal %1: Der Wandlereingang muss zwischen 0 und 3 liegen.")
+                            .arg(k),
+                        k, Field::Input};
             if (!(w.dFullScale > 0.0) || w.dFullScale > 1e6)
-                return QStringLiteral("Kanal %1: Der Vollausschlag muss größer als 0 A sein.")
-                    .arg(k);
+                return {
+                    QStringLiteral("Kanal %1: Der Vollausschlag muss größer als 0 A sein.").arg(k),
+                    k, Field::FullScale};
         }
         if (w.bOutput) {
             if (w.nPort & 1)
-                return QStringLiteral(
-                           "Kanal %1: Die Ausgangsadresse %2 ist ungerade. Adressen werden in "
-                           "8-Bit-Form angegeben und sind gerade (z. B. 0x40).")
-                    .arg(k)
-                    .arg(HexAddress(w.nPort));
+                return {QStringLiteral(
+                            "Kanal %1: Die Ausgangsadresse %2 ist ungerade. Adressen werden in "
+                            "8-Bit-Form angegeben und sind gerade (z. B. 0x40).")
+                            .arg(k)
+                            .arg(HexAddress(w.nPort)),
+                        k, Field::OutputAddress};
             if (w.nBit < 0 || w.nBit > 7)
-                return QStringLiteral("Kanal %1: Das Ausgangsbit muss zwischen 0 und 7 liegen.")
-                    .arg(k);
+                return {QStringLiteral("Kanal %1: Das Ausgangsbit muss zwischen 0 und 7 liegen.")
+                            .arg(k),
+                        k, Field::Bit};
             if (!used.insert({w.nPort, w.nBit}).second)
-                return QStringLiteral("Kanal %1: Bit %2 am Ausgang %3 ist schon einem anderen "
-                                      "Kanal zugeordnet.")
-                    .arg(k)
-                    .arg(w.nBit)
-                    .arg(HexAddress(w.nPort));
+                return {QStringLiteral("Kanal %1: Bit %2 am Ausgang %3 ist schon einem anderen "
+                                       "Kanal zugeordnet.")
+                            .arg(k)
+                            .arg(w.nBit)
+                            .arg(HexAddress(w.nPort)),
+                        k, Field::Bit};
         }
     }
-    return QString();
+    return {};
 }
 
 std::map<std::uint8_t, std::uint8_t>

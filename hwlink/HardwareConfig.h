@@ -45,8 +45,26 @@ struct HardwareConfig
     bool HasConverter() const;
     bool HasOutput() const;
 
+    // What a refused configuration gets wrong and where.
+    enum class Field
+    {
+        None,
+        Port,
+        ConverterAddress,
+        Input,
+        FullScale,
+        OutputAddress,
+        Bit
+    };
+    struct Refusal
+    {
+        QString reason; // German; empty when the configuration can be used
+        int nChannel = 0;
+        Field field = Field::None;
+    };
+    Refusal Check() const;
     // Empty when the configuration can be used, else the German reason.
-    QString Validate() const;
+    QString Validate() const { return Check().reason; }
 
     // The bytes for every port device: wired bits follow on[] (honouring
     // active low), unwired bits stay high (a PCF8574 pin as input).

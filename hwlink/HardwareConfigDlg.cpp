@@ -48,6 +48,25 @@ bool ParseAmps(const QString& text, double& value)
     return ok;
 }
 
+int ColumnOf(HardwareConfig::Field field)
+{
+    using Field = HardwareConfig::Field;
+    switch (field) {
+    case Field::ConverterAddress:
+        return ColConverterAddress;
+    case Field::Input:
+        return ColInput;
+    case Field::FullScale:
+        return ColFullScale;
+    case Field::OutputAddress:
+        return ColOutputAddress;
+    case Field::Bit:
+        return ColBit;
+    default:
+        return ColConverter;
+    }
+}
+
 } // namespace
 
 CHardwareConfigDlg::CHardwareConfigDlg(const HardwareConfig& config, QWidget* parent)
@@ -58,7 +77,7 @@ CHardwareConfigDlg::CHardwareConfigDlg(const HardwareConfig& config, QWidget* pa
     m_port->addItems({QStringLiteral("Aus (Testquellen)"), QStringLiteral("Anschluss 1"),
                       QStringLiteral("Anschluss 2"), QStringLiteral("Simulation")});
 
-    auto* table = new QTableWidget(HardwareConfig::kChannels, ColCount);
+    auto* table = m_table = new QTableWidget(HardwareConfig::kChannels, ColCount);
     table->setHorizontalHeaderLabels(
         {QStringLiteral("Wandler"), QStringLiteral("Adresse"), QStringLiteral("Eingang"),
          QStringLiteral("Vollausschlag (A)"), QStringLiteral("Ausgang"), QStringLiteral("Adresse"),
@@ -113,8 +132,9 @@ void CHardwareConfigDlg::Fill(const HardwareConfig& config)
     }
 }
 
-QString CHardwareConfigDlg::Collect()
+HardwareConfig::Refusal CHardwareConfigDlg::Collect()
 {
+    using Field = HardwareConfig::Field;
     HardwareConfig c;
     c.nPort = m_port->currentIndex();
     for (int i = 0; i < HardwareConfig::kChannels; ++i) {
@@ -126,21 +146,23 @@ QString CHardwareConfigDlg::Collect()
         int address = 0;
         if (!ParseAddress(r.converterAddress->text(), address)) {
             if (w.bConverter)
-                return QStringLiteral(
-                           "Kanal %1: „%2“ ist keine Wandleradresse. Bitte eine gerade Zahl "
-                           "von 0x00 bis 0xFE eingeben (z. B. 0x90).")
-                    .arg(k)
-                    .arg(r.converterAddress->text());
+                return {QStringLiteral(
+                            "Kanal %1: „%2“ ist keine Wandleradresse. Bitte eine gerade Zahl "
+                            "von 0x00 bis 0xFE eingeben (z. B. 0x90).")
+                            .arg(k)
+                            .arg(r.converterAddress->text()),
+                        k, Field::ConverterAddress};
         } else {
             w.nConverter = std::uint8_t(address);
         }
         if (!ParseAddress(r.outputAddress->text(), address)) {
             if (w.bOutput)
-                return QStringLiteral(
-                           "Kanal %1: „%2“ ist keine Ausgangsadresse. Bitte eine gerade Zahl "
-                           "von 0x00 bis 0xFE eingeben (z. B. 0x40).")
-                    .arg(k)
-                    .arg(r.outputAddress->text());
+                return {QStringLiteral(
+                            "Kanal %1: „%2“ ist keine Ausgangsadresse. Bitte eine gerade Zahl "
+                            "von 0x00 bis 0xFE eingeben (z. B. 0x40).")
+                            .arg(k)
+                            .arg(r.outputAddress->text()),
+                        k, Field::OutputAddress};
         } else {
             w.nPort = std::uint8_t(address);
         }
@@ -149,26 +171,58 @@ QString CHardwareConfigDlg::Collect()
         w.bActiveLow = r.activeLow->isChecked();
         if (!ParseAmps(r.fullScale->text(), w.dFullScale)) {
             if (w.bConverter)
-                return QStringLiteral(
-                           "Kanal %1: „%2“ ist kein Vollausschlag. Bitte einen Strom in A "
-                           "größer als 0 eingeben (z. B. 5,0).")
-                    .arg(k)
-                    .arg(r.fullScale->text());
+                return {
+                    QStringLiteral("Kanal %1: „%2“ ist kein Vollausschlag. Bitte einen Strom in A "
+                                   "größer als 0 eingeben (z. B. 5,0).")
+                        .arg(k)
+                        .arg(r.fullScale->text()),
+                    k, Field::FullScale};
             w.dFullScale = ChannelWiring().dFullScale;
         }
     }
-    const QString reason = c.Validate();
-    if (reason.isEmpty())
+    HardwareConfig::Refusal refusal = c.Check();
+    if (refusal.reason.isEmpty())
         m_result = c;
-    return reason;
+    return refusal;
+}
+
+QWidget* CHardwareConfigDlg::FieldWidget(int nChannel, HardwareConfig::Field field) const
+{
+    using Field = HardwareConfig::Field;
+    if (field == Field::Port || nChannel < 1 || nChannel > HardwareConfig::kChannels)
+        return m_port;
+    const Row& r = m_rows[nChannel - 1];
+    switch (field) {
+    case Field::ConverterAddress:
+        return r.converterAddress;
+    case Field::Input:
+        return r.input;
+    case Field::FullScale:
+        return r.fullScale;
+    case Field::OutputAddress:
+        return r.outputAddress;
+    case Field::Bit:
+        return r.bit;
+    default:
+        return r.converter;
+    }
 }
 
 void CHardwareConfigDlg::accept()
 {
-    const QString reason = Collect();
-    if (!reason.isEmpty()) {
-        AfxMessageBox(reason, MB_OK | MB_ICONEXCLAMATION, this);
-        return; // stays open
+    const HardwareConfig::Refusal refusal = Collect();
+    if (refusal.reason.isEmpty()) {
+        QDialog::accept();
+        return;
     }
-    QDialog::accept();
+    AfxMessageBox(refusal.reason, MB_OK | MB_ICONEXCLAMATION, this);
+    // Stays open with the refused field in view and ready to be typed over.
+    QWidget* field = FieldWidget(refusal.nChannel, refusal.field);
+    if (refusal.nChannel >= 1)
+        m_table->scrollTo(m_table->model()->index(refusal.nChannel - 1, ColumnOf(refusal.field)));
+    field->setFocus(Qt::OtherFocusReason);
+    if (auto* edit = qobject_cast<QLineEdit*>(field))
+        edit->selectAll();
+    else if (auto* spin = qobject_cast<QSpinBox*>(field))
+        spin->selectAll();
 }

@@ -10,6 +10,8 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QSpinBox;
+class QTableWidget;
+class QWidget;
 
 class CHardwareConfigDlg : public QDialog
 {
@@ -36,10 +38,12 @@ public:
 
 private:
     void Fill(const HardwareConfig& config);
-    // Empty when the fields make a valid configuration (then in m_result).
-    QString Collect();
+    // No reason when the fields make a valid configuration (then in m_result).
+    HardwareConfig::Refusal Collect();
+    QWidget* FieldWidget(int nChannel, HardwareConfig::Field field) const;
 
     QComboBox* m_port;
+    QTableWidget* m_table;
     Row m_rows[HardwareConfig::kChannels];
     HardwareConfig m_result;
 };

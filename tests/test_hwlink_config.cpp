@@ -33,41 +33,55 @@ private slots:
 
 using Edit = std::function<void(CHardwareConfigDlg&)>;
 Q_DECLARE_METATYPE(Edit)
+using Pick = std::function<QWidget*(CHardwareConfigDlg&)>;
+Q_DECLARE_METATYPE(Pick)
 
 void TestHwLinkConfig::dialogRefusesAndStaysOpen_data()
 {
     QTest::addColumn<Edit>("edit");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<Pick>("refused");
     QTest::newRow("odd converter address")
         << Edit([](CHardwareConfigDlg& d) { d.RowOf(3).converterAddress->setText("0x91"); })
-        << QStringLiteral("Kanal 3: Die Wandleradresse 0x91 ist ungerade");
+        << QStringLiteral("Kanal 3: Die Wandleradresse 0x91 ist ungerade")
+        << Pick([](CHardwareConfigDlg& d) -> QWidget* { return d.RowOf(3).converterAddress; });
     QTest::newRow("odd output address")
         << Edit([](CHardwareConfigDlg& d) { d.RowOf(9).outputAddress->setText("43"); })
-        << QStringLiteral("Kanal 9: Die Ausgangsadresse 0x43 ist ungerade");
-    QTest::newRow("same output bit twice") << Edit([](CHardwareConfigDlg& d) {
-        d.RowOf(7).bit->setValue(1);
-    }) << QStringLiteral("Kanal 7: Bit 1 am Ausgang 0x40 ist schon einem anderen Kanal zugeordnet");
+        << QStringLiteral("Kanal 9: Die Ausgangsadresse 0x43 ist ungerade")
+        << Pick([](CHardwareConfigDlg& d) -> QWidget* { return d.RowOf(9).outputAddress; });
+    QTest::newRow("same output bit twice")
+        << Edit([](CHardwareConfigDlg& d) { d.RowOf(7).bit->setValue(1); })
+        << QStringLiteral("Kanal 7: Bit 1 am Ausgang 0x40 ist schon einem anderen Kanal zugeordnet")
+        << Pick([](CHardwareConfigDlg& d) -> QWidget* { return d.RowOf(7).bit; });
     QTest::newRow("full scale 0") << Edit([](CHardwareConfigDlg& d) {
         d.RowOf(5).fullScale->setText("0");
-    }) << QStringLiteral("Kanal 5: Der Vollausschlag muss größer als 0 A sein");
+    }) << QStringLiteral("Kanal 5: Der Vollausschlag muss größer als 0 A sein")
+                                  << Pick([](CHardwareConfigDlg& d) -> QWidget* {
+                                         return d.RowOf(5).fullScale;
+                                     });
     QTest::newRow("full scale negative")
         << Edit([](CHardwareConfigDlg& d) { d.RowOf(5).fullScale->setText("-2,5"); })
-        << QStringLiteral("Kanal 5: Der Vollausschlag muss größer als 0 A sein");
+        << QStringLiteral("Kanal 5: Der Vollausschlag muss größer als 0 A sein")
+        << Pick([](CHardwareConfigDlg& d) -> QWidget* { return d.RowOf(5).fullScale; });
     QTest::newRow("full scale no number")
         << Edit([](CHardwareConfigDlg& d) { d.RowOf(2).fullScale->setText("viel"); })
-        << QStringLiteral("Kanal 2: „viel“ ist kein Vollausschlag");
+        << QStringLiteral("Kanal 2: „viel“ ist kein Vollausschlag")
+        << Pick([](CHardwareConfigDlg& d) -> QWidget* { return d.RowOf(2).fullScale; });
     QTest::newRow("address no number")
         << Edit([](CHardwareConfigDlg& d) { d.RowOf(1).converterAddress->setText("0x1G"); })
-        << QStringLiteral("Kanal 1: „0x1G“ ist keine Wandleradresse");
+        << QStringLiteral("Kanal 1: „0x1G“ ist keine Wandleradresse")
+        << Pick([](CHardwareConfigDlg& d) -> QWidget* { return d.RowOf(1).converterAddress; });
     QTest::newRow("address too big")
         << Edit([](CHardwareConfigDlg& d) { d.RowOf(16).outputAddress->setText("0x100"); })
-        << QStringLiteral("Kanal 16: „0x100“ ist keine Ausgangsadresse");
+        << QStringLiteral("Kanal 16: „0x100“ ist keine Ausgangsadresse")
+        << Pick([](CHardwareConfigDlg& d) -> QWidget* { return d.RowOf(16).outputAddress; });
 }
 
 void TestHwLinkConfig::dialogRefusesAndStaysOpen()
 {
     QFETCH(Edit, edit);
     QFETCH(QString, expected);
+    QFETCH(Pick, refused);
     TestSink sink;
     const HardwareConfig before = HardwareConfig::SimulatedLayout();
     CHardwareConfigDlg dlg(before);
@@ -78,6 +92,11 @@ void TestHwLinkConfig::dialogRefusesAndStaysOpen()
     QCOMPARE(sink.boxes.size(), 1);
     QVERIFY2(sink.boxes[0].text.startsWith(expected), qPrintable(sink.boxes[0].text));
     QVERIFY(dlg.isVisible());
+    // The refused field has the focus, its text selected for typing over.
+    QWidget* field = refused(dlg);
+    QCOMPARE(dlg.focusWidget(), field);
+    if (auto* lineEdit = qobject_cast<QLineEdit*>(field))
+        QCOMPARE(lineEdit->selectedText(), lineEdit->text());
     QCOMPARE(dlg.result(), 0);
     QVERIFY(dlg.Result() == before);
 }
