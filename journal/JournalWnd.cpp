@@ -12,6 +12,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 CJournalWnd::CJournalWnd(CJournalModule& module, QWidget* parent)
     : QWidget(parent, Qt::Window), m_module(module)
@@ -32,6 +33,12 @@ CJournalWnd::CJournalWnd(CJournalModule& module, QWidget* parent)
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setColumnWidth(CJournalModel::ColTime, 170);
+    m_table->setColumnWidth(CJournalModel::ColChannel, 50);
+    int kindWidth = 0;
+    for (int k = 0; k < kEventKinds; ++k)
+        kindWidth =
+            std::max(kindWidth, fontMetrics().horizontalAdvance(EventKindText(ChannelEvent(k))));
+    m_table->setColumnWidth(CJournalModel::ColKind, kindWidth + 16);
 
     auto* split = new QSplitter(Qt::Vertical);
     split->addWidget(m_table);
@@ -42,7 +49,7 @@ CJournalWnd::CJournalWnd(CJournalModule& module, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(CreateFilterRow());
     layout->addWidget(split);
-    resize(640, 560);
+    resize(860, 560);
 }
 
 QWidget* CJournalWnd::CreateFilterRow()
