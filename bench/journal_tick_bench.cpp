@@ -1,8 +1,12 @@
 // Cost of the journal module on the measurement tick: the same tick without
 // the module, with it keeping a history point per tick, and with an event
-// recorded (memory, table model and a flushed line in the file) every tick.
+// recorded every tick (memory, table model, and the line handed to the
+// writer thread, which writes and flushes it on the other core). Also the
+// start-up load of a journal at its size bound.
 // The journal file goes to Qt's test data directory, never the user's.
-// Run offscreen: QT_QPA_PLATFORM=offscreen LC_ALL=de_DE.UTF-8 journal_tick_bench
+// Run offscreen; on a shared machine compare interleaved repetitions:
+//   QT_QPA_PLATFORM=offscreen LC_ALL=de_DE.UTF-8 journal_tick_bench
+//     --benchmark_repetitions=20 --benchmark_enable_random_interleaving=true
 
 #include "doc/VelkorDoc.h"
 #include "framework/Messages.h"
