@@ -131,16 +131,30 @@ CHardwareWorker::Outputs CHardwareModule::Pattern(int nWert) const
 
 void CHardwareModule::OnViewOpened(CVelkorView& view)
 {
-    // One bus, one view: further windows keep their test sources.
-    if (m_view || !m_config.IsActive())
+    if (!m_config.IsActive())
         return;
+    // One bus, one view: further windows keep their test sources until the
+    // driving one closes.
+    if (m_view) {
+        m_waiting.append(&view);
+        return;
+    }
+    Connect(view, true);
+}
+
+void CHardwareModule::Connect(CVelkorView& view, bool bFirstUpdate)
+{
     m_view = &view;
-    m_bFailureShown = false;
     m_worker.reset();
-    m_layout.reset();
+    if (bFirstUpdate) {
+        m_bFailureShown = false;
+        m_layout.reset();
+    }
 
     CPortBackend* backend = m_backend ? m_backend : &DefaultPortBackend();
-    if (IsSimulating()) {
+    if (IsSimulating() && m_layout) {
+        backend = &m_layout->Board(); // taken over: the shorts stay as they are
+    } else if (IsSimulating()) {
         m_layout = std::make_unique<CSimLayout>();
         for (int k = 1; k <= HardwareConfig::kChannels; ++k) {
             const ChannelWiring& w = m_config.channel[k - 1];
@@ -162,7 +176,7 @@ void CHardwareModule::OnViewOpened(CVelkorView& view)
     }
 
     // The start pattern 0 shows every channel off, as its outputs will be.
-    if (view.m_dlgCon.m_nStartWert == 0 && m_config.HasOutput())
+    if (bFirstUpdate && view.m_dlgCon.m_nStartWert == 0 && m_config.HasOutput())
         view.OnAlleAus();
 
     QObject* context = m_context.get();
@@ -182,16 +196,24 @@ void CHardwareModule::OnViewOpened(CVelkorView& view)
 
 void CHardwareModule::OnViewClosing(CVelkorView& view)
 {
+    m_waiting.removeAll(&view);
     if (&view != m_view)
         return;
     view.SetChannelSource(nullptr);
+    CVelkorView* next = nullptr;
+    while (!next && !m_waiting.isEmpty())
+        next = m_waiting.takeFirst();
     if (m_worker) {
-        m_worker->Stop(Pattern(view.m_dlgCon.m_nStopWert));
+        // A window that takes over keeps its outputs as they are shown; the
+        // stop pattern is for the last one.
+        m_worker->Stop(next ? SwitchedOn(*next) : Pattern(view.m_dlgCon.m_nStopWert));
         m_lastWritten = m_worker->WrittenOutputs();
         m_worker.reset();
     }
     m_view = nullptr;
     SetStatus(kNichtVerbunden);
+    if (next)
+        Connect(*next, false);
 }
 
 void CHardwareModule::OnChannelEvent(CVelkorView& view, ChannelEvent, int, double)

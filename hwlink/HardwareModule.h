@@ -8,6 +8,7 @@
 #include "res/resource.h"
 #include "view/ViewEvents.h"
 
+#include <QList>
 #include <QPointer>
 #include <memory>
 
@@ -53,6 +54,9 @@ public:
 
 private:
     void CreateStatusPane();
+    // Makes view the one that drives the hardware: from its first update, or
+    // taking over from a window that closed.
+    void Connect(CVelkorView& view, bool bFirstUpdate);
     void SetStatus(const QString& text);
     void OnWorkerStatus();
     // Tells the listeners (the journal) which failures began or ended.
@@ -67,7 +71,8 @@ private:
     std::unique_ptr<QObject> m_context; // queued calls from the worker land here
     QPointer<QLabel> m_pane;
     QString m_strStatus;
-    QPointer<CVelkorView> m_view; // the one view that drives the hardware
+    QPointer<CVelkorView> m_view;           // the one view that drives the hardware
+    QList<QPointer<CVelkorView>> m_waiting; // opened later, in order
     std::unique_ptr<CSimLayout> m_layout;
     std::unique_ptr<CHardwareWorker> m_worker;
     std::map<std::uint8_t, std::uint8_t> m_lastWritten;

@@ -80,6 +80,7 @@ private slots:
     void shortCutsOffLocksAndComesBack();
     void startAndStopPatterns();
     void startAllOffWithActiveLowBit();
+    void secondWindowTakesOverWhenTheFirstCloses();
     void removedDeviceGoesStaleOthersKeepMeasuring();
     void busThatCannotBeOpenedFallsBackToTestSources();
     void modeOffTouchesNoHardware();
@@ -198,6 +199,37 @@ void TestHwLink::startAllOffWithActiveLowBit()
     QTRY_COMPARE(Written(hw, 0x42), std::uint8_t(0x02));
     rig.Close();
     QCOMPARE(hw.Layout()->Latch(0x40), std::uint8_t(0x01));
+}
+
+void TestHwLink::secondWindowTakesOverWhenTheFirstCloses()
+{
+    TestSink sink;
+    CHardwareModule hw(nullptr, false);
+    hw.SetConfig(HardwareConfig::SimulatedLayout());
+    Rig first, second;
+    CVelkorView& a = first.Open();
+    CVelkorView& b = second.Open();
+    QCOMPARE(b.ChannelSource(), nullptr); // waits with its test sources
+    QTRY_VERIFY(hw.Worker()->Sweeps() >= 1);
+    hw.Layout()->SetShort(3, true);
+    b.OnCmdMsg(kChannelIds[5].imageOn); // switched off in the waiting window
+
+    first.Close();
+    QCOMPARE(a.ChannelSource(), nullptr);
+    QVERIFY(hw.Worker());
+    QCOMPARE(b.ChannelSource(), &hw);
+    // Its outputs as it shows them, not the first window's stop pattern (0).
+    QTRY_COMPARE(Written(hw, 0x40), std::uint8_t(0xDF));
+    // The simulated layout went on: the short is still there and cuts off.
+    QTRY_COMPARE(ReadingOf(hw, 3), 5.0);
+    b.OnTimer(1);
+    QCOMPARE(b.m_channel[2].m_bAbgeschaltet, 1);
+    QTRY_COMPARE(Written(hw, 0x40), std::uint8_t(0xDB));
+
+    second.Close();
+    QVERIFY(!hw.Worker());
+    QCOMPARE(hw.Layout()->Latch(0x40), std::uint8_t(0x00)); // now the stop pattern
+    QCOMPARE(hw.StatusText(), QStringLiteral("Hardware: nicht verbunden"));
 }
 
 void TestHwLink::removedDeviceGoesStaleOthersKeepMeasuring()
