@@ -110,7 +110,7 @@ CHardwareConfigDlg::CHardwareConfigDlg(const HardwareConfig& config, QWidget* pa
     layout->addLayout(form);
     layout->addWidget(table);
     layout->addWidget(buttons);
-    resize(760, 560);
+    resize(800, 560);
     Fill(config);
 }
 
