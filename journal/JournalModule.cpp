@@ -117,11 +117,17 @@ const CViewHistory* CJournalModule::History(const CVelkorView* view) const
 void CJournalModule::OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel,
                                     double current)
 {
-    OnHardwareEvent(view, kind, nChannel, current, QString());
+    RecordEvent(view, kind, nChannel, current, QString());
 }
 
 void CJournalModule::OnHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel,
                                      double current, const QString& detail)
+{
+    RecordEvent(view, kind, nChannel, current, detail);
+}
+
+void CJournalModule::RecordEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
+                                 const QString& detail)
 {
     JournalEvent ev;
     ev.time = CurrentLocalTime();

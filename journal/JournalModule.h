@@ -66,6 +66,8 @@ public:
 private:
     void RegisterCommands();
     void LoadJournal();
+    void RecordEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
+                     const QString& detail);
     void Record(const JournalEvent& ev);
     CViewHistory& HistoryOf(const CVelkorView& view);
     CVelkorView* ActiveView() const;
