@@ -3,6 +3,7 @@
 
 #include "doc/VelkorDoc.h"
 #include "helpers/TestSink.h"
+#include "helpers/ViewPanel.h"
 #include "journal/JournalFile.h"
 #include "journal/JournalModule.h"
 #include "journal/LocalTime.h"
@@ -17,16 +18,9 @@
 
 namespace {
 
-struct Panel
+// Closed like a window, so the journal hears of it.
+struct Panel : ViewPanel
 {
-    CVelkorDoc doc;
-    CVelkorView view;
-    Panel()
-    {
-        doc.OnNewDocument();
-        view.SetDocument(&doc);
-        view.OnInitialUpdate();
-    }
     ~Panel() { view.OnDestroy(); }
 };
 
