@@ -3,6 +3,7 @@
 #include "app/AboutDlg.h"
 #include "app/ChildFrm.h"
 #include "app/FileTypes.h"
+#include "app/Headless.h"
 #include "app/MainFrm.h"
 #include "app/Splash.h"
 #include "doc/VelkorDoc.h"
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QLibraryInfo>
+#include <QSettings>
 #include <QTranslator>
 #include <clocale>
 #include <cstdio>
@@ -29,15 +31,46 @@ CVelkorApp::CVelkorApp()
     OnCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
 }
 
-CVelkorApp::~CVelkorApp() = default;
-
-CMainFrame* CVelkorApp::MainFrame() const { return static_cast<CMainFrame*>(m_pMainWnd); }
-
-bool CVelkorApp::InitInstance(const QStringList& args)
+CVelkorApp::~CVelkorApp()
 {
+    if (m_headlessSink)
+        SetMessageSink(nullptr);
+}
+
+namespace {
+
+// Options that take a value; the value is no file name.
+const QStringList kValueOptions = {QStringLiteral("--save-interval")};
+
+QStringList WithoutOptionValues(const QStringList& args)
+{
+    QStringList out;
+    for (int i = 0; i < args.size(); ++i) {
+        out.append(args.at(i));
+        if (kValueOptions.contains(args.at(i)))
+            ++i;
+    }
+    return out;
+}
+
+} // namespace
+
+CMainFrame* CVelkorApp::MainFrame() const
+{
+    return static_cast<CMainFrame*>(m_pMainWnd);
+}
+
+bool CVelkorApp::InitInstance(const QStringList& fullArgs)
+{
+    const QStringList args = WithoutOptionValues(fullArgs);
+    const bool bHeadless = korva_headless::IsHeadless(args);
+    if (bHeadless) {
+        m_headlessSink = std::make_unique<CHeadlessSink>();
+        SetMessageSink(m_headlessSink.get());
+    }
     CCommandLineInfo cmdInfo;
     ParseCommandLine(args, cmdInfo);
-    CSplashWnd::EnableSplashScreen(cmdInfo.m_bShowSplash);
+    CSplashWnd::EnableSplashScreen(cmdInfo.m_bShowSplash && !bHeadless);
 
     std::setlocale(LC_ALL, "");
 
@@ -56,9 +89,12 @@ bool CVelkorApp::InitInstance(const QStringList& args)
     m_pMainWnd = frame;
     // The add-ons listen before the first document's view opens.
     m_journal = std::make_unique<CJournalModule>(frame);
-    m_hardware = std::make_unique<CHardwareModule>(frame, args.contains(QStringLiteral("--simulate")));
+    m_hardware =
+        std::make_unique<CHardwareModule>(frame, args.contains(QStringLiteral("--simulate")));
     frame->AddCommandTarget(m_journal.get());
     frame->AddCommandTarget(m_hardware.get());
+    if (bHeadless)
+        return StartHeadless(fullArgs, cmdInfo);
     frame->DragAcceptFiles();
     RegisterShellFileTypes();
 
@@ -70,6 +106,15 @@ bool CVelkorApp::InitInstance(const QStringList& args)
     frame->show();
     frame->UpdateCmdUI();
     return true;
+}
+
+// No window is shown and nothing is registered with a desktop.
+bool CVelkorApp::StartHeadless(const QStringList& args, const CCommandLineInfo& cmdInfo)
+{
+    const int nSetting = Settings().value(QStringLiteral("Headless/saveInterval"), 0).toInt();
+    m_headless = std::make_unique<CHeadlessRunner>(
+        *this, korva_headless::SaveIntervalSeconds(args, nSetting));
+    return m_headless->Start(cmdInfo.m_strFileName);
 }
 
 void CVelkorApp::OnAppAbout()
@@ -87,12 +132,14 @@ bool CSplashFilter::eventFilter(QObject* watched, QEvent* event)
 
 int RunVelkorApp(int argc, char* argv[])
 {
+    korva_headless::PrepareHeadless(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KORVA_Powermanagement"));
     QApplication::setOrganizationName(QStringLiteral("Kalvento GmbH"));
     // The interface is German, so Qt's own dialogs and buttons are too.
     QTranslator qtTranslator;
-    if (qtTranslator.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (qtTranslator.load(QStringLiteral("qtbase_de"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
     CSplashFilter splashFilter;
     app.installEventFilter(&splashFilter);
@@ -103,6 +150,7 @@ int RunVelkorApp(int argc, char* argv[])
         return 1;
     }
     const int rc = app.exec();
+    theApp.m_headless.reset();
     delete theApp.m_pMainWnd;
     return rc;
 }

@@ -9,6 +9,9 @@
 class CMainFrame;
 class CJournalModule;
 class CHardwareModule;
+class CHeadlessRunner;
+class CHeadlessSink;
+class CCommandLineInfo;
 
 class CVelkorApp : public CWinApp
 {
@@ -23,6 +26,12 @@ public:
     // Add-ons: journal and history, real hardware.
     std::unique_ptr<CJournalModule> m_journal;
     std::unique_ptr<CHardwareModule> m_hardware;
+    // The unattended mode (--headless); null with windows.
+    std::unique_ptr<CHeadlessSink> m_headlessSink;
+    std::unique_ptr<CHeadlessRunner> m_headless;
+
+private:
+    bool StartHeadless(const QStringList& args, const CCommandLineInfo& cmdInfo);
 };
 
 // Key and mouse presses during the splash screen remove it and are consumed.

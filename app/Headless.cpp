@@ -1,0 +1,209 @@
+#include "app/Headless.h"
+
+#include "framework/DocTemplate.h"
+#include "framework/Document.h"
+#include "framework/WinApp.h"
+#include "res/resource.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace korva_headless {
+
+namespace {
+
+const QString kHeadless = QStringLiteral("--headless");
+
+int g_signalFd[2] = {-1, -1};
+
+// Only async-signal-safe work here: one byte into the pipe.
+void OnTerminateSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalFd[1], &c, 1);
+}
+
+} // namespace
+
+bool IsHeadless(const QStringList& args)
+{
+    return args.contains(kHeadless);
+}
+
+bool PrepareHeadless(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--headless") == 0) {
+            // No X server, no Wayland: the offscreen platform needs neither.
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            return true;
+        }
+    }
+    return false;
+}
+
+QString DefaultFile()
+{
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return QDir(base).filePath(QStringLiteral("KORVA_Powermanagement/anlage.sav"));
+}
+
+int SaveIntervalSeconds(const QStringList& args, int nSetting)
+{
+    constexpr int kDefault = 300;
+    constexpr int kMinimum = 10;
+    int n = nSetting > 0 ? nSetting : kDefault;
+    const int at = args.indexOf(QStringLiteral("--save-interval"));
+    if (at >= 0 && at + 1 < args.size()) {
+        bool ok = false;
+        const int v = args.at(at + 1).toInt(&ok);
+        if (ok && v > 0)
+            n = v;
+    }
+    return qMax(n, kMinimum);
+}
+
+int DefaultAnswer(unsigned type)
+{
+    switch (type & MB_TYPEMASK) {
+    case MB_YESNOCANCEL:
+    case MB_YESNO:
+        return IDYES;
+    default:
+        return IDOK;
+    }
+}
+
+} // namespace korva_headless
+
+using namespace korva_headless;
+
+CHeadlessSink::CHeadlessSink(std::function<void(const QString&)> log) : m_log(std::move(log)) {}
+
+int CHeadlessSink::MessageBox(QWidget*, const QString& text, const QString& caption, unsigned type)
+{
+    // One line each, so the system journal keeps a message together.
+    QString line = text;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QString out = caption.isEmpty() ? line : caption + QStringLiteral(": ") + line;
+    std::fprintf(stderr, "korva: %s\n", out.toLocal8Bit().constData());
+    std::fflush(stderr);
+    if (m_log)
+        m_log(out);
+    return DefaultAnswer(type);
+}
+
+CHeadlessRunner::CHeadlessRunner(CWinApp& app, int nSaveIntervalSeconds)
+    : m_app(app), m_nIntervalMs(nSaveIntervalSeconds * 1000)
+{
+    m_saveTimer.setTimerType(Qt::VeryCoarseTimer);
+    connect(&m_saveTimer, &QTimer::timeout, this, [this] { OnSaveTimer(); });
+    InstallSignalHandlers();
+}
+
+CHeadlessRunner::~CHeadlessRunner()
+{
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
+}
+
+void CHeadlessRunner::InstallSignalHandlers()
+{
+    if (g_signalFd[0] < 0 &&
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalFd) != 0) {
+        std::fprintf(stderr, "korva: Signale können nicht empfangen werden: %s\n",
+                     std::strerror(errno));
+        return;
+    }
+    m_signalNotifier = new QSocketNotifier(g_signalFd[0], QSocketNotifier::Read, this);
+    connect(m_signalNotifier, &QSocketNotifier::activated, this, [this] {
+        char c = 0;
+        [[maybe_unused]] const ssize_t n = ::read(g_signalFd[0], &c, 1);
+        Shutdown();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = OnTerminateSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+CDocument* CHeadlessRunner::Document() const
+{
+    CDocTemplate* t = m_app.DocTemplate();
+    if (!t || t->Documents().isEmpty())
+        return nullptr;
+    return t->Documents().first();
+}
+
+bool CHeadlessRunner::Start(const QString& fileName)
+{
+    CDocTemplate* t = m_app.DocTemplate();
+    if (!t)
+        return false;
+    QString path = fileName.isEmpty() ? DefaultFile() : fileName;
+    CDocument* doc = nullptr;
+    if (!fileName.isEmpty() || QFileInfo::exists(path)) {
+        doc = m_app.OpenDocumentFile(path);
+    } else {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        doc = t->OpenDocumentFile(QString(), m_app.m_pMainWnd);
+        // The file exists from the first minute on, so a crash keeps the set-up.
+        if (doc && !doc->DoSave(path))
+            std::fprintf(stderr, "korva: %s wird später erneut gespeichert.\n",
+                         qPrintable(QDir::toNativeSeparators(path)));
+        if (doc && doc->GetPathName().isEmpty())
+            doc->SetPathName(path, false);
+    }
+    if (!doc)
+        return false;
+    m_saveTimer.start(m_nIntervalMs);
+    std::fprintf(stderr, "korva: unbeaufsichtigt mit %s, gespeichert alle %d s\n",
+                 qPrintable(QDir::toNativeSeparators(doc->GetPathName())), m_nIntervalMs / 1000);
+    std::fflush(stderr);
+    return true;
+}
+
+bool CHeadlessRunner::SaveNow()
+{
+    CDocument* doc = Document();
+    if (!doc || doc->GetPathName().isEmpty())
+        return false;
+    // The framework reports a failure through the sink; the old file stays.
+    return doc->OnSaveDocument(doc->GetPathName());
+}
+
+void CHeadlessRunner::OnSaveTimer()
+{
+    const bool ok = SaveNow();
+    const int next = ok ? m_nIntervalMs : qMin(m_nIntervalMs, kRetrySeconds * 1000);
+    if (m_saveTimer.interval() != next)
+        m_saveTimer.start(next);
+}
+
+void CHeadlessRunner::Shutdown()
+{
+    if (m_bShuttingDown)
+        return;
+    m_bShuttingDown = true;
+    m_saveTimer.stop();
+    SaveNow();
+    // Saved (or reported): nothing left to ask about.
+    if (CDocTemplate* t = m_app.DocTemplate())
+        for (CDocument* d : t->Documents())
+            d->SetModifiedFlag(false);
+    m_app.CloseAllDocuments();
+    QCoreApplication::quit();
+}
