@@ -94,6 +94,7 @@ private slots:
     void commandLineOpensFile();
     void unreadableCommandLineFileEndsStartUp();
     void recentListKeepsOneEntry();
+    void recentEntryThatFailsIsRemoved();
     void droppedFileOpens();
     void fileTypeIsRegisteredInUserData();
     void closingWindowAsksAndClosesDocument();
@@ -239,6 +240,29 @@ void TestApp::recentListKeepsOneEntry()
     }
     Started again({"--nologo"});
     QCOMPARE(again.app->RecentFiles(), QStringList{dir.filePath("b.sav")});
+}
+
+void TestApp::recentEntryThatFailsIsRemoved()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("weg.sav");
+    writeFile(path, newDocumentBytes());
+    Started s({"--nologo"});
+    s.app->OpenDocumentFile(path);
+    s.app->DocTemplate()->Documents().constLast()->OnCloseDocument();
+    QVERIFY(QFile::remove(path));
+    QCOMPARE(s.app->RecentFiles(), QStringList{path});
+
+    TestSink sink;
+    sink.ExpectBoxes(1);
+    s.frame()->Action(ID_FILE_MRU_FILE1)->trigger();
+    QCOMPARE(sink.boxes.size(), 1);
+    QVERIFY(sink.boxes[0].text.contains("weg.sav"));
+    QVERIFY(s.app->RecentFiles().isEmpty());
+    QVERIFY(
+        !QSettings("Kalvento GmbH", "KORVA_Powermanagement").contains("Recent File List/File1"));
+    QVERIFY(!s.frame()->Action(ID_FILE_MRU_FILE1)->isEnabled());
+    QCOMPARE(s.frame()->Action(ID_FILE_MRU_FILE1)->text(), QStringLiteral("Letzte Datei"));
 }
 
 void TestApp::droppedFileOpens()
