@@ -89,6 +89,7 @@ private slots:
     void startsWithFrameToolbarAndNewDocument();
     void menusFollowOpenDocuments();
     void statusBarHasIndicatorsDateAndTime();
+    void messageReplacesIdleText();
     void commandsWithoutHandlerAreDisabled();
     void splashIsRemovedByFirstKeyWhichIsConsumed();
     void commandLineOpensFile();
@@ -153,6 +154,29 @@ void TestApp::statusBarHasIndicatorsDateAndTime()
     // The pane is as wide as its text.
     QLabel* time = f->m_wndStatusBar.Pane(5);
     QCOMPARE(time->width(), f->m_wndStatusBar.TextWidth(time->text()) + 8);
+}
+
+// A message shown before the frame is (an add-on's at start-up) stands in
+// the idle text's place, not over it; once cleared, "Bereit" is back.
+void TestApp::messageReplacesIdleText()
+{
+    Started s({"--nologo"});
+    CMainFrame* f = s.frame();
+    QLabel* idle = nullptr;
+    for (QLabel* l : f->statusBar()->findChildren<QLabel*>())
+        if (l->text() == QStringLiteral("Bereit"))
+            idle = l;
+    QVERIFY(idle);
+    f->hide();
+    f->statusBar()->showMessage(
+        QStringLiteral("Ereignisprotokoll: 2 beschädigte Zeilen übersprungen"));
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    QVERIFY(!idle->isVisible());
+    f->statusBar()->clearMessage();
+    QVERIFY(idle->isVisible());
+    f->statusBar()->showMessage(QStringLiteral("Hinweis"));
+    QVERIFY(!idle->isVisible());
 }
 
 void TestApp::commandsWithoutHandlerAreDisabled()
