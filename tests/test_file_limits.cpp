@@ -257,6 +257,9 @@ void TestFileLimits::saveIntoReadOnlyDirectory()
     const QString path = ro + QStringLiteral("/alt.sav");
     const QByteArray old = newDocumentBytes();
     QVERIFY(writeFile(path, old));
+    // Only the folder refuses: the file itself may be written by anyone.
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
+                                            QFile::WriteOther));
     const auto readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
                           QFile::ReadOther | QFile::ExeOther;
     QVERIFY(QFile::setPermissions(dir.path(), readOnly | QFile::WriteOwner));
