@@ -19,6 +19,7 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 
 CVelkorApp::CVelkorApp()
@@ -85,8 +86,20 @@ bool CSplashFilter::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
+void SetUpProcessSignals()
+{
+    // Under a file-size limit (ulimit -f, LimitFSIZE=) the default action of
+    // SIGXFSZ ends the program in the middle of a save or a journal line.
+    // Ignored, the write fails with EFBIG and takes the ordinary error path.
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, nullptr);
+}
+
 int RunVelkorApp(int argc, char* argv[])
 {
+    SetUpProcessSignals();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KORVA_Powermanagement"));
     QApplication::setOrganizationName(QStringLiteral("Kalvento GmbH"));
