@@ -23,7 +23,9 @@ bool writeIfMissing(const QString& path, const QByteArray& content)
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
+    // Unbuffered, so that a short write (full disk, size limit) shows here;
+    // a buffered one would come up short inside commit() and still replace.
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || f.write(content) != content.size())
         return false;
     return f.commit();
 }

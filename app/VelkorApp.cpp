@@ -21,6 +21,7 @@
 #include <QSettings>
 #include <QTranslator>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 
 CVelkorApp::CVelkorApp()
@@ -130,8 +131,20 @@ bool CSplashFilter::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
+void SetUpProcessSignals()
+{
+    // Under a file-size limit (ulimit -f, LimitFSIZE=) the default action of
+    // SIGXFSZ ends the program in the middle of a save or a journal line.
+    // Ignored, the write fails with EFBIG and takes the ordinary error path.
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, nullptr);
+}
+
 int RunVelkorApp(int argc, char* argv[])
 {
+    SetUpProcessSignals();
     korva_headless::PrepareHeadless(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KORVA_Powermanagement"));

@@ -42,5 +42,9 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
+// Signal dispositions of the program, set before anything else runs: a
+// file-size limit makes writes fail with EFBIG instead of killing the process.
+void SetUpProcessSignals();
+
 // The program: sets up Qt (German texts), runs the start-up and the main loop.
 int RunVelkorApp(int argc, char* argv[]);

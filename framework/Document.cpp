@@ -7,11 +7,17 @@
 #include "framework/WinApp.h"
 #include "res/resource.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 CDocument::CDocument() = default;
 
@@ -36,16 +42,95 @@ QString FileErrorText(const QString& pathName, const QString& reason)
     return QStringLiteral("%1\n%2").arg(QDir::toNativeSeparators(pathName), reason);
 }
 
+namespace {
+
+const QString kDamaged =
+    QStringLiteral("Unerwartetes Dateiformat: Die Datei ist unvollständig oder beschädigt.");
+const QString kDirectory =
+    QStringLiteral("Dies ist ein Verzeichnis, keine Datei. Die Datei kann nicht geöffnet werden.");
+
+// Opens a regular file for reading, or gives the reason why not. The open
+// does not block (a named pipe would wait for a writer for ever), and the
+// type is checked on what was opened, so a pipe swapped in after the first
+// look is refused as well.
+int openRegularFile(const QString& pathName, QString& reason)
+{
+    const QByteArray native = QFile::encodeName(pathName);
+    struct stat st = {};
+    if (::stat(native.constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        reason = S_ISDIR(st.st_mode) ? kDirectory : kDamaged;
+        return -1;
+    }
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        reason =
+            QStringLiteral("Die Datei kann nicht geöffnet werden: %1").arg(SystemErrorText(errno));
+        return -1;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        reason = S_ISDIR(st.st_mode) ? kDirectory : kDamaged;
+        ::close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+// Writes all of the bytes; 0, or the error the system reported.
+int writeAll(int fd, const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        done += n;
+    }
+    // A full disk may only show when the data reaches it.
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
+        return errno;
+    return 0;
+}
+
+} // namespace
+
+QString SystemErrorText(int err)
+{
+    switch (err) {
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return QStringLiteral("Auf dem Datenträger ist nicht genügend Speicherplatz frei.");
+    case EFBIG:
+        return QStringLiteral("Die Datei ist zu groß (Größenbegrenzung für Dateien erreicht).");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("Zugriff verweigert: Es fehlt die Berechtigung dazu.");
+    case EROFS:
+        return QStringLiteral("Der Datenträger ist schreibgeschützt.");
+    case ENOENT:
+        return QStringLiteral("Die Datei oder der Ordner existiert nicht.");
+    case EIO:
+        return QStringLiteral("Ein-/Ausgabefehler des Datenträgers.");
+    default:
+        return QString::fromLocal8Bit(std::strerror(err));
+    }
+}
+
 bool CDocument::OnOpenDocument(const QString& pathName)
 {
-    const QFileInfo info(pathName);
-    if (info.isDir()) {
-        AfxMessageBox(FileErrorText(pathName, QStringLiteral("Dies ist ein Verzeichnis, keine Datei. "
-                                                              "Die Datei kann nicht geöffnet werden.")));
+    QString reason;
+    const int fd = openRegularFile(pathName, reason);
+    if (fd < 0) {
+        AfxMessageBox(FileErrorText(pathName, reason));
         return false;
     }
-    QFile file(pathName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         AfxMessageBox(FileErrorText(pathName, QStringLiteral("Die Datei kann nicht geöffnet werden: %1")
                                                   .arg(file.errorString())));
         return false;
@@ -54,11 +139,10 @@ bool CDocument::OnOpenDocument(const QString& pathName)
         CArchive ar(&file, CArchive::load);
         Serialize(ar);
     } catch (const CArchiveException& e) {
-        const QString reason =
-            e.m_cause == CArchiveException::readFailed
-                ? QStringLiteral("Beim Lesen der Datei ist ein Fehler aufgetreten.")
-                : QStringLiteral("Unerwartetes Dateiformat: Die Datei ist unvollständig oder beschädigt.");
-        AfxMessageBox(FileErrorText(pathName, reason));
+        const QString why = e.m_cause == CArchiveException::readFailed
+                                ? QStringLiteral("Beim Lesen der Datei ist ein Fehler aufgetreten.")
+                                : kDamaged;
+        AfxMessageBox(FileErrorText(pathName, why));
         return false;
     }
     SetModifiedFlag(false);
@@ -74,30 +158,44 @@ bool CDocument::OnSaveDocument(const QString& pathName)
                                                               "Die Datei kann nicht gespeichert werden.")));
         return false;
     }
-    QSaveFile file(pathName);
-    // Unbuffered, so that a short write (full disk, size limit) shows up in
-    // the archive's own check; a buffered flush inside commit() can come up
-    // short and still replace the old file.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        AfxMessageBox(FileErrorText(pathName, QStringLiteral("Die Datei kann nicht gespeichert werden: %1")
-                                                  .arg(file.errorString())));
-        return false;
-    }
+    // The file is small: it is built in memory, then written with the
+    // system's own calls so that a short write (full disk, size limit) fails
+    // the save with the reason the system gave.
+    QByteArray bytes;
     try {
-        CArchive ar(&file, CArchive::store);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        CArchive ar(&buffer, CArchive::store);
         Serialize(ar);
     } catch (const CArchiveException&) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        AfxMessageBox(FileErrorText(pathName, QStringLiteral("Beim Schreiben der Datei ist ein Fehler "
-                                                              "aufgetreten (%1). Die alte Datei bleibt "
-                                                              "unverändert.")
-                                                  .arg(why)));
+        AfxMessageBox(
+            FileErrorText(pathName, QStringLiteral("Die Datei kann nicht gespeichert werden.")));
         return false;
     }
+    QSaveFile file(pathName);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        const int err = errno;
+        AfxMessageBox(
+            FileErrorText(pathName, QStringLiteral("Die Datei kann nicht gespeichert werden: %1")
+                                        .arg(err ? SystemErrorText(err) : file.errorString())));
+        return false;
+    }
+    if (const int err = writeAll(file.handle(), bytes); err != 0) {
+        file.cancelWriting();
+        AfxMessageBox(
+            FileErrorText(pathName, QStringLiteral("Beim Schreiben der Datei ist ein Fehler "
+                                                   "aufgetreten: %1 Die alte Datei bleibt "
+                                                   "unverändert.")
+                                        .arg(SystemErrorText(err))));
+        return false;
+    }
+    errno = 0;
     if (!file.commit()) {
-        AfxMessageBox(FileErrorText(pathName, QStringLiteral("Die Datei kann nicht gespeichert werden: %1")
-                                                  .arg(file.errorString())));
+        const int err = errno;
+        AfxMessageBox(
+            FileErrorText(pathName, QStringLiteral("Die Datei kann nicht gespeichert werden: %1")
+                                        .arg(err ? SystemErrorText(err) : file.errorString())));
         return false;
     }
     SetModifiedFlag(false);

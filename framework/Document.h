@@ -58,3 +58,6 @@ private:
 
 // Framework texts for file errors, German.
 QString FileErrorText(const QString& pathName, const QString& reason);
+// What an error number of the system means, in German for the ones a save
+// or an open meets (no space, no permission, file too large).
+QString SystemErrorText(int err);

@@ -155,7 +155,14 @@ CMDIFrameWnd::CMDIFrameWnd(QWidget* parent)
         UpdateCmdUI();
     });
     m_idleLabel = new QLabel(LoadResString(AFX_IDS_IDLEMESSAGE), statusBar());
+    m_idleLabel->setObjectName(QString::number(AFX_IDS_IDLEMESSAGE));
     statusBar()->addWidget(m_idleLabel, 1);
+    // A temporary message takes the idle text's place. QStatusBar hides it
+    // only when it is visible at that moment, so a message shown before the
+    // frame would have "Bereit" painted beneath it.
+    connect(
+        statusBar(), &QStatusBar::messageChanged, m_idleLabel,
+        [label = m_idleLabel](const QString& message) { label->setVisible(message.isEmpty()); });
     OnCommand(ID_VIEW_TOOLBAR, [this] {
         if (m_toolBar)
             m_toolBar->setVisible(!m_toolBar->isVisible());

@@ -27,10 +27,7 @@ std::function<QString(const QString&, const QString&)> CWinApp::s_saveFileNameHo
 CWinApp::CWinApp()
 {
     g_app = this;
-    OnCommand(ID_FILE_MRU_FILE1, [this] {
-        if (!m_recent.isEmpty())
-            OpenDocumentFile(m_recent.first());
-    });
+    OnCommand(ID_FILE_MRU_FILE1, [this] { OpenRecentFile(0); });
     OnUpdateCommand(ID_FILE_MRU_FILE1, [this](CCmdUI* ui) {
         if (m_recent.isEmpty()) {
             ui->SetText(QStringLiteral("Letzte Datei"));
@@ -86,9 +83,38 @@ void CWinApp::AddToRecentFileList(const QString& pathName)
     m_recent.prepend(pathName);
     while (m_recent.size() > m_nMaxMRU)
         m_recent.removeLast();
-    for (int i = 0; i < m_recent.size(); ++i)
-        Settings().setValue(QStringLiteral("Recent File List/File%1").arg(i + 1), m_recent.at(i));
+    saveRecentFileList();
+}
+
+void CWinApp::RemoveFromRecentFileList(const QString& pathName)
+{
+    if (m_recent.removeAll(pathName) > 0)
+        saveRecentFileList();
+}
+
+void CWinApp::saveRecentFileList()
+{
+    for (int i = 0; i < m_nMaxMRU; ++i) {
+        const QString key = QStringLiteral("Recent File List/File%1").arg(i + 1);
+        if (i < m_recent.size())
+            Settings().setValue(key, m_recent.at(i));
+        else
+            Settings().remove(key);
+    }
     Settings().sync();
+}
+
+CDocument* CWinApp::OpenRecentFile(int index)
+{
+    if (index < 0 || index >= m_recent.size())
+        return nullptr;
+    const QString path = m_recent.at(index);
+    CDocument* doc = OpenDocumentFile(path);
+    // An entry that cannot be opened any more leaves the list once its
+    // message has been shown.
+    if (!doc)
+        RemoveFromRecentFileList(path);
+    return doc;
 }
 
 void CWinApp::AddDocTemplate(CDocTemplate* pTemplate) { m_templates.append(pTemplate); }

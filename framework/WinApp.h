@@ -34,6 +34,9 @@ public:
     QSettings& Settings();
     void LoadStdProfileSettings(int nMaxMRU);
     void AddToRecentFileList(const QString& pathName);
+    void RemoveFromRecentFileList(const QString& pathName);
+    // Opens entry index of the recent list; a file that fails is dropped from it.
+    CDocument* OpenRecentFile(int index);
     const QStringList& RecentFiles() const { return m_recent; }
 
     void AddDocTemplate(CDocTemplate* pTemplate);
@@ -62,6 +65,8 @@ public:
     bool OnUpdateCmdUI(CCmdUI* pCmdUI) override;
 
 private:
+    void saveRecentFileList();
+
     std::unique_ptr<QSettings> m_settings;
     QList<CDocTemplate*> m_templates;
     QStringList m_recent;

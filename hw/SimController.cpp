@@ -123,8 +123,19 @@ void CSimController::Log(std::uint8_t value, bool acknowledged)
 
 void CSimController::EndLine()
 {
-    m_trace.push_back(m_line);
+    if (m_traceLimit > 0) {
+        if (m_trace.size() >= m_traceLimit)
+            m_trace.pop_front();
+        m_trace.push_back(m_line);
+    }
     m_line.clear();
+}
+
+void CSimController::SetBusTraceLimit(std::size_t lines)
+{
+    m_traceLimit = lines;
+    while (m_trace.size() > m_traceLimit)
+        m_trace.pop_front();
 }
 
 void CSimController::Connect(std::uint8_t address, std::unique_ptr<CSimDevice> device)
@@ -150,7 +161,7 @@ CSimDevice* CSimController::DeviceAt(std::uint8_t address) const
 
 std::vector<std::string> CSimController::BusTrace() const
 {
-    std::vector<std::string> trace = m_trace;
+    std::vector<std::string> trace(m_trace.begin(), m_trace.end());
     if (!m_line.empty())
         trace.push_back(m_line);
     return trace;

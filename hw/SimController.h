@@ -2,7 +2,9 @@
 
 #include "hw/SimDevices.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,6 +23,8 @@
 //
 // The bus trace has one line per transfer: "S 90 42 P" is a START with
 // address 0x90, data 0x42 and a STOP; a "*" marks a byte nobody acknowledged.
+// It keeps only the latest lines (BusTraceLimit), so a simulation that polls
+// for hours holds a fixed amount of memory.
 class CSimController
 {
 public:
@@ -40,9 +44,13 @@ public:
     std::uint8_t OwnAddress() const { return m_ownAddress; }
     std::uint8_t Clock() const { return m_clock; }
 
-    // Finished transfers, then the open one if any.
+    // The latest finished transfers, then the open one if any.
     std::vector<std::string> BusTrace() const;
     void ClearBusTrace() { m_trace.clear(); }
+    static constexpr std::size_t kDefaultTraceLimit = 1024;
+    // How many finished transfers the trace keeps; 0 keeps none.
+    void SetBusTraceLimit(std::size_t lines);
+    std::size_t BusTraceLimit() const { return m_traceLimit; }
 
 private:
     enum class Mode
@@ -70,6 +78,7 @@ private:
     bool m_busy = false;
     Mode m_mode = Mode::Idle;
     CSimDevice* m_slave = nullptr; // the addressed device while it takes part
-    std::vector<std::string> m_trace;
+    std::deque<std::string> m_trace;
+    std::size_t m_traceLimit = kDefaultTraceLimit;
     std::string m_line;
 };

@@ -2,6 +2,10 @@
 
 #include <QLocale>
 #include <QSettings>
+#include <QStringList>
+#include <QVariant>
+#include <cctype>
+#include <cmath>
 #include <set>
 #include <utility>
 
@@ -140,30 +144,197 @@ HardwareConfig HardwareConfig::SimulatedLayout()
     return c;
 }
 
-HardwareConfig HardwareConfig::Load(QSettings& s)
+namespace {
+
+// Reads the keys of the "Hardware" group as strictly as the dialog checks its
+// fields; a refused key gets one German sentence naming it and the reason.
+class SettingsReader
+{
+public:
+    SettingsReader(QSettings& s, QStringList* refused) : m_s(s), m_refused(refused) {}
+
+    void SetGroup(const QString& group) { m_group = group; }
+    bool Ok() const { return m_ok; }
+    void ResetOk() { m_ok = true; }
+
+    void RefuseKey(const QString& key, const QString& reason)
+    {
+        m_ok = false;
+        if (m_refused)
+            m_refused->append(QStringLiteral("Die Einstellung „%1“ wurde nicht übernommen: %2")
+                                  .arg(FullKey(key), reason));
+    }
+
+    // A missing key keeps def; so does a refused one (reported).
+    bool Bool(const QString& key, bool def)
+    {
+        QString text;
+        if (!Text(key, text))
+            return def;
+        const QString t = text.trimmed().toLower();
+        if (t == QLatin1String("true") || t == QLatin1String("1"))
+            return true;
+        if (t == QLatin1String("false") || t == QLatin1String("0"))
+            return false;
+        RefuseKey(key, QStringLiteral("„%1“ ist weder true noch false.").arg(text));
+        return def;
+    }
+
+    int Integer(const QString& key, int def, int low, int high)
+    {
+        QString text;
+        if (!Text(key, text))
+            return def;
+        bool ok = false;
+        const qlonglong value = text.trimmed().toLongLong(&ok, 10);
+        if (!ok) {
+            RefuseKey(key, QStringLiteral("„%1“ ist keine ganze Zahl.").arg(text));
+            return def;
+        }
+        if (value < low || value > high) {
+            RefuseKey(
+                key,
+                QStringLiteral("%1 liegt nicht zwischen %2 und %3.").arg(value).arg(low).arg(high));
+            return def;
+        }
+        return int(value);
+    }
+
+    // Stored as a decimal integer (144); the dialog's form "0x90" is taken too.
+    std::uint8_t Address(const QString& key, std::uint8_t def, const QString& example)
+    {
+        QString text;
+        if (!Text(key, text))
+            return def;
+        const QString t = text.trimmed();
+        const bool hex = t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+        const QString digits = hex ? t.mid(2) : t;
+        bool ok = !digits.isEmpty();
+        for (const QChar ch : digits) // only the digits: no second "0x", no blanks
+            ok = ok && (hex ? std::isxdigit(ch.toLatin1()) : ch.isDigit() || ch == u'-');
+        const qlonglong value = ok ? digits.toLongLong(&ok, hex ? 16 : 10) : 0;
+        if (!ok) {
+            RefuseKey(key, QStringLiteral("„%1“ ist keine Adresse (eine gerade Zahl von 0 bis "
+                                          "254 oder 0x00 bis 0xFE, z. B. %2).")
+                               .arg(text, example));
+            return def;
+        }
+        if (value < 0 || value > 0xFE) {
+            RefuseKey(key,
+                      QStringLiteral("%1 liegt nicht zwischen 0 und 254.").arg(text.trimmed()));
+            return def;
+        }
+        if (value & 1) {
+            RefuseKey(key, QStringLiteral("%1 ist ungerade. Adressen werden in 8-Bit-Form "
+                                          "angegeben und sind gerade (z. B. %2).")
+                               .arg(text.trimmed(), example));
+            return def;
+        }
+        return std::uint8_t(value);
+    }
+
+    // Full scale in A: a finite number above 0 and at most 1e6, as in the
+    // dialog; a German decimal comma is taken too.
+    double FullScale(const QString& key, double def)
+    {
+        QString text;
+        if (!Text(key, text))
+            return def;
+        bool ok = false;
+        double value = QLocale::c().toDouble(text.trimmed(), &ok);
+        if (!ok) {
+            QLocale de(QLocale::German);
+            de.setNumberOptions(QLocale::RejectGroupSeparator);
+            value = de.toDouble(text.trimmed(), &ok);
+        }
+        if (!ok || !std::isfinite(value)) {
+            RefuseKey(key, QStringLiteral("„%1“ ist kein Strom in A.").arg(text));
+            return def;
+        }
+        if (!(value > 0.0) || value > 1e6) {
+            RefuseKey(key, QStringLiteral("%1 A ist kein Vollausschlag (größer als 0 A, "
+                                          "höchstens 1000000 A).")
+                               .arg(text.trimmed()));
+            return def;
+        }
+        return value;
+    }
+
+private:
+    QString FullKey(const QString& key) const
+    {
+        return m_group.isEmpty() ? key : m_group + QLatin1Char('/') + key;
+    }
+    // False when the key is not stored. A value written by hand with a comma
+    // reads back as a list; it is taken as the text it was.
+    bool Text(const QString& key, QString& text) const
+    {
+        const QString full = FullKey(key);
+        if (!m_s.contains(full))
+            return false;
+        const QVariant v = m_s.value(full);
+        text = v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(','))
+                                                    : v.toString();
+        return true;
+    }
+
+    QSettings& m_s;
+    QStringList* m_refused;
+    QString m_group;
+    bool m_ok = true;
+};
+
+} // namespace
+
+HardwareConfig HardwareConfig::Load(QSettings& s, QStringList* refused)
 {
     HardwareConfig c;
-    s.beginGroup(QStringLiteral("Hardware"));
-    c.nPort = s.value(QStringLiteral("Port"), int(Off)).toInt();
-    if (c.nPort < Off || c.nPort > Simulation)
-        c.nPort = Off;
+    SettingsReader r(s, refused);
+    r.SetGroup(QStringLiteral("Hardware"));
+    c.nPort = r.Integer(QStringLiteral("Port"), Off, Off, Simulation);
+    if (!r.Ok() && refused)
+        refused->last() += QStringLiteral(" Die Hardware bleibt aus.");
+
+    std::set<std::pair<int, int>> used; // output bits taken by earlier channels
     for (int i = 0; i < kChannels; ++i) {
-        ChannelWiring& w = c.channel[i];
+        const int k = i + 1;
         const ChannelWiring def;
-        s.beginGroup(QStringLiteral("Kanal%1").arg(i + 1));
-        w.bConverter = s.value(QStringLiteral("Wandler"), false).toBool();
-        w.nConverter =
-            std::uint8_t(s.value(QStringLiteral("WandlerAdresse"), def.nConverter).toUInt());
-        w.nInput = s.value(QStringLiteral("Eingang"), def.nInput).toInt();
-        w.dFullScale = s.value(QStringLiteral("Vollausschlag"), def.dFullScale).toDouble();
-        w.bOutput = s.value(QStringLiteral("Ausgang"), false).toBool();
-        w.nPort = std::uint8_t(s.value(QStringLiteral("AusgangAdresse"), def.nPort).toUInt());
-        w.nBit = s.value(QStringLiteral("Bit"), def.nBit).toInt();
-        w.bActiveLow = s.value(QStringLiteral("AktivLow"), false).toBool();
-        s.endGroup();
+        ChannelWiring w;
+        r.SetGroup(QStringLiteral("Hardware/Kanal%1").arg(k));
+        r.ResetOk();
+        const int before = refused ? int(refused->size()) : 0;
+        w.bConverter = r.Bool(QStringLiteral("Wandler"), false);
+        w.bOutput = r.Bool(QStringLiteral("Ausgang"), false);
+        // What a part that is not wired holds is not checked, as in the dialog.
+        SettingsReader quiet(s, nullptr);
+        quiet.SetGroup(QStringLiteral("Hardware/Kanal%1").arg(k));
+        SettingsReader& conv = w.bConverter ? r : quiet;
+        w.nConverter = conv.Address(QStringLiteral("WandlerAdresse"), def.nConverter,
+                                    QStringLiteral("144 = 0x90"));
+        w.nInput = conv.Integer(QStringLiteral("Eingang"), def.nInput, 0, 3);
+        w.dFullScale = conv.FullScale(QStringLiteral("Vollausschlag"), def.dFullScale);
+        SettingsReader& out = w.bOutput ? r : quiet;
+        w.nPort =
+            out.Address(QStringLiteral("AusgangAdresse"), def.nPort, QStringLiteral("64 = 0x40"));
+        w.nBit = out.Integer(QStringLiteral("Bit"), def.nBit, 0, 7);
+        w.bActiveLow = out.Bool(QStringLiteral("AktivLow"), false);
+        if (r.Ok() && w.bOutput && used.count({w.nPort, w.nBit}))
+            r.RefuseKey(QStringLiteral("Bit"),
+                        QStringLiteral("Bit %1 am Ausgang %2 ist schon einem anderen Kanal "
+                                       "zugeordnet.")
+                            .arg(w.nBit)
+                            .arg(HexAddress(w.nPort)));
+        if (!r.Ok()) {
+            w.bConverter = w.bOutput = false; // the channel keeps its test source
+            if (refused)
+                for (int n = before; n < refused->size(); ++n)
+                    (*refused)[n] += QStringLiteral(" Kanal %1 bleibt ohne Hardware.").arg(k);
+        } else if (w.bOutput) {
+            used.insert({w.nPort, w.nBit});
+        }
+        c.channel[i] = w;
     }
-    s.endGroup();
-    // A hand-edited store that no longer validates is not used.
+    // Anything the checks above missed still never reaches the bus.
     if (!c.Validate().isEmpty())
         c.nPort = Off;
     return c;

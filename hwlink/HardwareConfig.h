@@ -7,6 +7,7 @@
 #include <map>
 
 #include <QString>
+#include <QStringList>
 
 class QSettings;
 
@@ -73,7 +74,10 @@ struct HardwareConfig
     // Every channel wired: four converters 0x90 ... 0x96, two port devices 0x40, 0x42.
     static HardwareConfig SimulatedLayout();
 
-    static HardwareConfig Load(QSettings& settings);
+    // Reads what Save wrote, as strictly as the dialog checks it: a refused
+    // key is not used, its channel stays unwired (or the mode off, for the
+    // port), and refused, when given, gets one German sentence per key.
+    static HardwareConfig Load(QSettings& settings, QStringList* refused = nullptr);
     void Save(QSettings& settings) const;
 };
 

@@ -62,7 +62,7 @@ CHardwareModule::CHardwareModule(CMDIFrameWnd* frame, bool bSimulate)
     : m_frame(frame), m_bSimulate(bSimulate), m_context(std::make_unique<QObject>())
 {
     if (CWinApp* app = CWinApp::Instance())
-        m_config = HardwareConfig::Load(app->Settings());
+        m_config = HardwareConfig::Load(app->Settings(), &m_refusedSettings);
     if (m_bSimulate && !(IsSimulating() && m_config.IsActive()))
         m_config = HardwareConfig::SimulatedLayout();
 
@@ -131,6 +131,7 @@ CHardwareWorker::Outputs CHardwareModule::Pattern(int nWert) const
 
 void CHardwareModule::OnViewOpened(CVelkorView& view)
 {
+    ReportRefusedSettings();
     if (!m_config.IsActive())
         return;
     // One bus, one view: further windows keep their test sources until the
@@ -140,6 +141,16 @@ void CHardwareModule::OnViewOpened(CVelkorView& view)
         return;
     }
     Connect(view, true);
+}
+
+// Once, with the first window: which stored keys were not taken and why.
+void CHardwareModule::ReportRefusedSettings()
+{
+    if (m_refusedSettings.isEmpty())
+        return;
+    const QString text = m_refusedSettings.join(QStringLiteral("\n\n"));
+    m_refusedSettings.clear();
+    AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CHardwareModule::Connect(CVelkorView& view, bool bFirstUpdate)

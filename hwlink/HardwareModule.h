@@ -54,6 +54,7 @@ public:
 
 private:
     void CreateStatusPane();
+    void ReportRefusedSettings();
     // Makes view the one that drives the hardware: from its first update, or
     // taking over from a window that closed.
     void Connect(CVelkorView& view, bool bFirstUpdate);
@@ -77,6 +78,7 @@ private:
     std::unique_ptr<CHardwareWorker> m_worker;
     std::map<std::uint8_t, std::uint8_t> m_lastWritten;
     bool m_bFailureShown = false;
+    QStringList m_refusedSettings;       // stored keys not taken, until the first window shows them
     CHardwareWorker::Status m_reported;  // the failures last told to the listeners
     QPointer<CSimulatorWnd> m_simulator; // owned by the frame when there is one
 };

@@ -4,10 +4,12 @@
 
 #include "hw/I2CDevice.h"
 #include "hw/SimBoard.h"
+#include "hw/SimLayout.h"
 
 #include "hw_support.h"
 
 #include <QtTest>
+#include <map>
 
 namespace {
 
@@ -62,6 +64,7 @@ private slots:
     void absentConverter();
     void portDevice();
     void readBlockOnDevice();
+    void longSimulationKeepsABoundedTrace();
 };
 
 // The enlarged monitoring window holds these as members: building them
@@ -270,6 +273,56 @@ void HwDevicesTest::readBlockOnDevice()
     b.converter.WriteBlock(bytes, 3);
     QCOMPARE(b.chip.Output(), 0x20);
     QCOMPARE(b.Transfers(), (QStringList{"S 91 80 21 21* P", "S 90 40 10 20 P"}));
+}
+
+// The program's simulation polls for hours: every sweep reads sixteen inputs
+// and writes two port devices, and the trace must not keep them all.
+void HwDevicesTest::longSimulationKeepsABoundedTrace()
+{
+    CSimLayout layout;
+    for (int k = 1; k <= CSimLayout::kChannels; ++k) {
+        CSimLayout::Wiring w;
+        w.converter = std::uint8_t(0x90 + 2 * ((k - 1) / 4));
+        w.input = (k - 1) % 4;
+        w.fullScale = 5.0;
+        w.port = k <= 8 ? 0x40 : 0x42;
+        w.bit = (k - 1) % 8;
+        layout.Wire(k, w);
+        layout.SetLoad(k, {CSimLayout::LoadKind::Steady, 0.1 * k, 60});
+    }
+    CI2CBus bus(layout.Board());
+    bus.Init(1);
+    std::map<std::uint8_t, CI2CConverter> converters;
+    std::map<std::uint8_t, CI2CPortDevice> ports;
+    for (std::uint8_t address : layout.Devices()) {
+        if (address >= 0x90) {
+            converters[address].Attach(&bus, address);
+            converters[address].SetFullScale(5.0);
+        } else {
+            ports[address].Attach(&bus, address);
+        }
+    }
+    const CSimController& controller = layout.Board().Controller();
+    const int sweeps = 6000;
+    for (int sweep = 0; sweep < sweeps; ++sweep) {
+        layout.Refresh(sweep * 0.01);
+        for (auto& [address, converter] : converters)
+            for (std::uint8_t input = 0; input < 4; ++input)
+                converter.ReadChannel(input);
+        for (auto& [address, port] : ports)
+            port.Write(std::uint8_t(sweep));
+    }
+    const QStringList transfers = Lines(controller.BusTrace());
+    QVERIFY2(std::size_t(transfers.size()) <= CSimController::kDefaultTraceLimit,
+             qPrintable(QString::number(transfers.size())));
+    QVERIFY(transfers.size() > 0);
+    // It keeps the latest transfers: the last sweep's output bytes.
+    const QString last = QStringLiteral("%1").arg((sweeps - 1) & 0xFF, 2, 16, QLatin1Char('0'));
+    QCOMPARE(transfers.back(), QStringLiteral("S 42 %1 P").arg(last.toUpper()));
+
+    layout.Board().Controller().SetBusTraceLimit(0);
+    converters.begin()->second.ReadChannel(0);
+    QCOMPARE(Lines(controller.BusTrace()), QStringList{});
 }
 
 QTEST_APPLESS_MAIN(HwDevicesTest)

@@ -89,11 +89,13 @@ private slots:
     void startsWithFrameToolbarAndNewDocument();
     void menusFollowOpenDocuments();
     void statusBarHasIndicatorsDateAndTime();
+    void messageReplacesIdleText();
     void commandsWithoutHandlerAreDisabled();
     void splashIsRemovedByFirstKeyWhichIsConsumed();
     void commandLineOpensFile();
     void unreadableCommandLineFileEndsStartUp();
     void recentListKeepsOneEntry();
+    void recentEntryThatFailsIsRemoved();
     void droppedFileOpens();
     void fileTypeIsRegisteredInUserData();
     void closingWindowAsksAndClosesDocument();
@@ -152,6 +154,29 @@ void TestApp::statusBarHasIndicatorsDateAndTime()
     // The pane is as wide as its text.
     QLabel* time = f->m_wndStatusBar.Pane(5);
     QCOMPARE(time->width(), f->m_wndStatusBar.TextWidth(time->text()) + 8);
+}
+
+// A message shown before the frame is (an add-on's at start-up) stands in
+// the idle text's place, not over it; once cleared, "Bereit" is back.
+void TestApp::messageReplacesIdleText()
+{
+    Started s({"--nologo"});
+    CMainFrame* f = s.frame();
+    QLabel* idle = nullptr;
+    for (QLabel* l : f->statusBar()->findChildren<QLabel*>())
+        if (l->text() == QStringLiteral("Bereit"))
+            idle = l;
+    QVERIFY(idle);
+    f->hide();
+    f->statusBar()->showMessage(
+        QStringLiteral("Ereignisprotokoll: 2 beschädigte Zeilen übersprungen"));
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    QVERIFY(!idle->isVisible());
+    f->statusBar()->clearMessage();
+    QVERIFY(idle->isVisible());
+    f->statusBar()->showMessage(QStringLiteral("Hinweis"));
+    QVERIFY(!idle->isVisible());
 }
 
 void TestApp::commandsWithoutHandlerAreDisabled()
@@ -239,6 +264,29 @@ void TestApp::recentListKeepsOneEntry()
     }
     Started again({"--nologo"});
     QCOMPARE(again.app->RecentFiles(), QStringList{dir.filePath("b.sav")});
+}
+
+void TestApp::recentEntryThatFailsIsRemoved()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("weg.sav");
+    writeFile(path, newDocumentBytes());
+    Started s({"--nologo"});
+    s.app->OpenDocumentFile(path);
+    s.app->DocTemplate()->Documents().constLast()->OnCloseDocument();
+    QVERIFY(QFile::remove(path));
+    QCOMPARE(s.app->RecentFiles(), QStringList{path});
+
+    TestSink sink;
+    sink.ExpectBoxes(1);
+    s.frame()->Action(ID_FILE_MRU_FILE1)->trigger();
+    QCOMPARE(sink.boxes.size(), 1);
+    QVERIFY(sink.boxes[0].text.contains("weg.sav"));
+    QVERIFY(s.app->RecentFiles().isEmpty());
+    QVERIFY(
+        !QSettings("Kalvento GmbH", "KORVA_Powermanagement").contains("Recent File List/File1"));
+    QVERIFY(!s.frame()->Action(ID_FILE_MRU_FILE1)->isEnabled());
+    QCOMPARE(s.frame()->Action(ID_FILE_MRU_FILE1)->text(), QStringLiteral("Letzte Datei"));
 }
 
 void TestApp::droppedFileOpens()

@@ -5,6 +5,7 @@
 #include "doc/VelkorDoc.h"
 #include "framework/Archive.h"
 #include "framework/DocTemplate.h"
+#include "framework/Document.h"
 #include "helpers/TestSink.h"
 
 #include <QBuffer>
@@ -14,9 +15,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <sys/stat.h>
+#include <thread>
 
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <memory>
 #include <sys/resource.h>
@@ -202,12 +209,15 @@ private slots:
     void hugeLengthPrefixRefused();
     void openRefusalShowsMessage_data();
     void openRefusalShowsMessage();
+    void onlyRegularFilesAreOpened_data();
+    void onlyRegularFilesAreOpened();
     void failedOpenLeavesNoDocument();
     void saveThroughFramework();
     void saveIntoReadOnlyDirectory();
     void saveCutShortBySizeLimit_data();
     void saveCutShortBySizeLimit();
     void saveOntoDevice();
+    void saveErrorTextsAreGerman();
 };
 
 void TestDocument::constructorValues()
@@ -473,6 +483,53 @@ void TestDocument::openRefusalShowsMessage()
     QVERIFY2(sink.boxes[0].text.contains(reason), qPrintable(sink.boxes[0].text));
 }
 
+void TestDocument::onlyRegularFilesAreOpened_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::newRow("named pipe") << QString();
+    QTest::newRow("/dev/zero") << QStringLiteral("/dev/zero");
+    QTest::newRow("/dev/urandom") << QStringLiteral("/dev/urandom");
+}
+
+void TestDocument::onlyRegularFilesAreOpened()
+{
+    QFETCH(QString, device);
+    QTemporaryDir dir;
+    QString path = device;
+    if (path.isEmpty()) {
+        path = dir.filePath(QStringLiteral("pipe.sav"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (!QFileInfo::exists(path)) {
+        QSKIP("device missing");
+    }
+    // A blocking open of a pipe waits for a writer: if the open has not
+    // returned after five seconds, a writer comes and goes to free it.
+    std::atomic<bool> done{false}, freed{false};
+    std::thread rescue([&] {
+        for (int n = 0; n < 100 && !done; ++n)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!done && device.isEmpty()) {
+            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                freed = true;
+                ::close(fd);
+            }
+        }
+    });
+    TestSink sink;
+    sink.ExpectBoxes(1);
+    CVelkorDoc doc;
+    const bool opened = doc.OnOpenDocument(path);
+    done = true;
+    rescue.join();
+    QVERIFY2(!freed, "the open waited for a writer");
+    QVERIFY(!opened);
+    QCOMPARE(sink.boxes.size(), 1);
+    QVERIFY2(sink.boxes[0].text.contains(path), qPrintable(sink.boxes[0].text));
+    QVERIFY2(sink.boxes[0].text.contains(QStringLiteral("unvollständig oder beschädigt")),
+             qPrintable(sink.boxes[0].text));
+}
+
 void TestDocument::failedOpenLeavesNoDocument()
 {
     QTemporaryDir dir;
@@ -534,6 +591,8 @@ void TestDocument::saveIntoReadOnlyDirectory()
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(sink.boxes.size(), 1);
     QVERIFY(sink.boxes[0].text.contains(path));
+    QVERIFY2(sink.boxes[0].text.contains(QStringLiteral("Berechtigung")),
+             qPrintable(sink.boxes[0].text));
     QVERIFY(doc->IsModified());
     QCOMPARE(ReadFile(path), old);
 }
@@ -577,6 +636,8 @@ void TestDocument::saveCutShortBySizeLimit()
     QVERIFY(!saved_ok);
     QCOMPARE(sink.boxes.size(), 1);
     QVERIFY(sink.boxes[0].text.contains(path));
+    QVERIFY2(sink.boxes[0].text.contains(QStringLiteral("Die Datei ist zu groß")),
+             qPrintable(sink.boxes[0].text));
     QVERIFY(doc->IsModified());
     QVERIFY(SameContents(*doc, *unchanged));
     QCOMPARE(ReadFile(path).size(), old.size());
@@ -599,6 +660,15 @@ void TestDocument::saveOntoDevice()
     QCOMPARE(sink.boxes.size(), 1);
     QVERIFY(doc->IsModified());
     QVERIFY(!QFileInfo(QStringLiteral("/dev/full")).isFile());
+}
+
+// What the system reported, said in German; the size-limit and permission
+// tests see these texts in real saves.
+void TestDocument::saveErrorTextsAreGerman()
+{
+    QVERIFY(SystemErrorText(ENOSPC).contains(QStringLiteral("nicht genügend Speicherplatz")));
+    QVERIFY(SystemErrorText(EFBIG).contains(QStringLiteral("zu groß")));
+    QVERIFY(SystemErrorText(EACCES).contains(QStringLiteral("Berechtigung")));
 }
 
 QTEST_GUILESS_MAIN(TestDocument)

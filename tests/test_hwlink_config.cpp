@@ -1,17 +1,22 @@
 // The hardware configuration: its checks, its store and its dialog.
 
+#include "doc/VelkorDoc.h"
+#include "framework/WinApp.h"
 #include "helpers/TestSink.h"
 #include "hwlink/HardwareConfig.h"
 #include "hwlink/HardwareConfigDlg.h"
 #include "hwlink/HardwareModule.h"
+#include "view/VelkorView.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -26,6 +31,10 @@ private slots:
     void dialogAcceptsGermanNumbersAndHexForms();
     void configurationCommandRunsTheRealDialog();
     void storeRoundTripAndRefusesBrokenStore();
+    void storedKeysAreReadStrictly_data();
+    void storedKeysAreReadStrictly();
+    void storedFormsThatKeepWorking();
+    void refusedKeysAreShownOnceWithTheFirstWindow();
     void addressParsing();
     void outputBytes();
     void simulateOptionUsesSimulatedLayout();
@@ -167,12 +176,164 @@ void TestHwLinkConfig::storeRoundTripAndRefusesBrokenStore()
     c.Save(s);
     QCOMPARE(HardwareConfig::Load(s), c);
 
-    // A hand-edited store with a doubled output bit switches the mode off.
-    s.setValue(QStringLiteral("Hardware/Kanal2/Bit"), 0);
-    QCOMPARE(HardwareConfig::Load(s).nPort, int(HardwareConfig::Off));
-    s.setValue(QStringLiteral("Hardware/Kanal2/Bit"), 1);
     s.setValue(QStringLiteral("Hardware/Port"), 9);
     QCOMPARE(HardwareConfig::Load(s).nPort, int(HardwareConfig::Off));
+    s.clear();
+}
+
+namespace {
+// A store as written by the program (the simulated layout on port 1), then
+// one key overwritten by hand, read back from the file as text.
+HardwareConfig LoadEdited(const QString& key, const QVariant& value, QStringList& refused)
+{
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("hw.ini"));
+    QFile::remove(path);
+    {
+        QSettings s(path, QSettings::IniFormat);
+        HardwareConfig c = HardwareConfig::SimulatedLayout();
+        c.nPort = HardwareConfig::Port1;
+        c.Save(s);
+        s.setValue(key, value);
+    }
+    QSettings s(path, QSettings::IniFormat);
+    return HardwareConfig::Load(s, &refused);
+}
+
+HardwareConfig Port1Layout()
+{
+    HardwareConfig c = HardwareConfig::SimulatedLayout();
+    c.nPort = HardwareConfig::Port1;
+    return c;
+}
+} // namespace
+
+void TestHwLinkConfig::storedKeysAreReadStrictly_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<int>("channel"); // 0: the port
+    QTest::addColumn<QString>("reason");
+    const auto row = [](const char* name, const char* key, const QVariant& value, int channel,
+                        const char* reason) {
+        QTest::newRow(name) << QString::fromUtf8(key) << value << channel
+                            << QString::fromUtf8(reason);
+    };
+    row("address wraps", "Kanal3/WandlerAdresse", 400, 3, "400 liegt nicht zwischen 0 und 254.");
+    row("address negative", "Kanal1/WandlerAdresse", -2, 1, "-2 liegt nicht zwischen 0 und 254.");
+    row("address no number", "Kanal5/AusgangAdresse", "vierzig", 5,
+        "„vierzig“ ist keine Adresse (eine gerade Zahl von 0 bis 254 oder 0x00 bis 0xFE, z. B. "
+        "64 = 0x40).");
+    row("address hex without 0x", "Kanal4/WandlerAdresse", "90h", 4,
+        "„90h“ ist keine Adresse (eine gerade Zahl von 0 bis 254 oder 0x00 bis 0xFE, z. B. "
+        "144 = 0x90).");
+    row("address odd", "Kanal9/AusgangAdresse", "0x43", 9,
+        "0x43 ist ungerade. Adressen werden in 8-Bit-Form angegeben und sind gerade (z. B. 64 = "
+        "0x40).");
+    row("input 99", "Kanal2/Eingang", 99, 2, "99 liegt nicht zwischen 0 und 3.");
+    row("input no number", "Kanal2/Eingang", "1x", 2, "„1x“ ist keine ganze Zahl.");
+    row("bit 8", "Kanal6/Bit", 8, 6, "8 liegt nicht zwischen 0 und 7.");
+    row("bit taken", "Kanal2/Bit", 0, 2,
+        "Bit 0 am Ausgang 0x40 ist schon einem anderen Kanal zugeordnet.");
+    row("full scale nan", "Kanal7/Vollausschlag", "nan", 7, "„nan“ ist kein Strom in A.");
+    row("full scale 0", "Kanal7/Vollausschlag", "0", 7,
+        "0 A ist kein Vollausschlag (größer als 0 A, höchstens 1000000 A).");
+    row("flag no word", "Kanal8/Wandler", "ja", 8, "„ja“ ist weder true noch false.");
+    row("port 9", "Port", 9, 0, "9 liegt nicht zwischen 0 und 3. Die Hardware bleibt aus.");
+    row("port no number", "Port", "eins", 0,
+        "„eins“ ist keine ganze Zahl. Die Hardware bleibt aus.");
+}
+
+// Each refused key is named with its reason, its channel stays unwired and
+// everything else is taken as stored.
+void TestHwLinkConfig::storedKeysAreReadStrictly()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
+    QFETCH(int, channel);
+    QFETCH(QString, reason);
+    QStringList refused;
+    const HardwareConfig c = LoadEdited(QStringLiteral("Hardware/") + key, value, refused);
+    QString expected =
+        QStringLiteral("Die Einstellung „Hardware/%1“ wurde nicht übernommen: %2").arg(key, reason);
+    if (channel)
+        expected += QStringLiteral(" Kanal %1 bleibt ohne Hardware.").arg(channel);
+    QCOMPARE(refused, QStringList{expected});
+
+    HardwareConfig want = Port1Layout();
+    if (channel) {
+        want.channel[channel - 1].bConverter = false;
+        want.channel[channel - 1].bOutput = false;
+    } else {
+        want.nPort = HardwareConfig::Off;
+    }
+    for (int i = 0; i < HardwareConfig::kChannels; ++i) {
+        QCOMPARE(c.channel[i].bConverter, want.channel[i].bConverter);
+        QCOMPARE(c.channel[i].bOutput, want.channel[i].bOutput);
+    }
+    QCOMPARE(c.nPort, want.nPort);
+    QVERIFY(c.Validate().isEmpty());
+}
+
+void TestHwLinkConfig::storedFormsThatKeepWorking()
+{
+    QStringList refused;
+    // What the program itself writes (0x90 as 144), and the dialog's form.
+    HardwareConfig c = LoadEdited(QStringLiteral("Hardware/Kanal3/WandlerAdresse"), 144, refused);
+    QCOMPARE(c, Port1Layout());
+    c = LoadEdited(QStringLiteral("Hardware/Kanal3/WandlerAdresse"), "0x96", refused);
+    QCOMPARE(c.channel[2].nConverter, std::uint8_t(0x96));
+    QVERIFY(c.channel[2].bConverter);
+    c = LoadEdited(QStringLiteral("Hardware/Kanal3/AusgangAdresse"), " 0X4E ", refused);
+    QCOMPARE(c.channel[2].nPort, std::uint8_t(0x4E));
+    // A decimal comma written by hand reads back as a list of two texts.
+    c = LoadEdited(QStringLiteral("Hardware/Kanal4/Vollausschlag"), QStringList{"2", "5"}, refused);
+    QCOMPARE(c.channel[3].dFullScale, 2.5);
+    // What an unwired part holds is not checked, as in the dialog.
+    c = LoadEdited(QStringLiteral("Hardware/Kanal5/Wandler"), "false", refused);
+    QVERIFY(!c.channel[4].bConverter);
+    QVERIFY(c.channel[4].bOutput);
+    QCOMPARE(refused, QStringList{});
+}
+
+// The message goes through the message sink once, when the first window
+// opens, and lists every refused key.
+void TestHwLinkConfig::refusedKeysAreShownOnceWithTheFirstWindow()
+{
+    CWinApp app;
+    app.SetRegistryKey(QStringLiteral("Kalvento GmbH"), QStringLiteral("korva-hwlink-test"));
+    QSettings& s = app.Settings();
+    s.clear();
+    HardwareConfig::SimulatedLayout().Save(s);
+    s.setValue(QStringLiteral("Hardware/Kanal3/WandlerAdresse"), 400);
+    s.setValue(QStringLiteral("Hardware/Kanal12/Bit"), 8);
+    s.sync();
+
+    TestSink sink;
+    CHardwareModule hw(nullptr, false);
+    QVERIFY(hw.IsSimulating());
+    QVERIFY(!hw.Config().channel[2].bConverter);
+    QVERIFY(!hw.Config().channel[11].bOutput);
+    QVERIFY(hw.Config().channel[3].bConverter);
+    QCOMPARE(sink.boxes.size(), 0); // no window yet
+
+    CVelkorDoc doc;
+    doc.OnNewDocument();
+    sink.QueueAnswer(IDOK);
+    for (int n = 0; n < 2; ++n) {
+        CVelkorView view;
+        view.SetDocument(&doc);
+        view.OnInitialUpdate();
+        view.OnDestroy();
+    }
+    QCOMPARE(sink.boxes.size(), 1);
+    QCOMPARE(sink.boxes[0].text,
+             QStringLiteral(
+                 "Die Einstellung „Hardware/Kanal3/WandlerAdresse“ wurde nicht übernommen: 400 "
+                 "liegt nicht zwischen 0 und 254. Kanal 3 bleibt ohne Hardware.\n\n"
+                 "Die Einstellung „Hardware/Kanal12/Bit“ wurde nicht übernommen: 8 liegt nicht "
+                 "zwischen 0 und 7. Kanal 12 bleibt ohne Hardware."));
+    QCOMPARE(sink.boxes[0].type, MB_OK | MB_ICONEXCLAMATION);
     s.clear();
 }
 

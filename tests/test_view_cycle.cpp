@@ -67,6 +67,7 @@ private slots:
     void counterNeverRunsBackwards();
     void consumptionTimerRunsOnItsOwnBelowOneSecond();
     void countersContinueFromLoadedFile();
+    void loadedEnergyShowsInCounterSteps();
     void simulatedDay();
 };
 
@@ -414,6 +415,49 @@ void TestViewCycle::countersContinueFromLoadedFile()
     QCOMPARE(view.m_dlgVerbrauch.m_dEnergie[15], 3.25);
     // 96.8 W with the ramp's first 0.05 A.
     QVERIFY(qAbs(view.m_dlgVerbrauch.m_dGesamt - 1.250026) < 1e-12);
+}
+
+// The file holds the raw energy of the last tick, with more digits than the
+// counter shows; the counter takes its 0.001 Wh steps, the file keeps them all.
+void TestViewCycle::loadedEnergyShowsInCounterSteps()
+{
+    TestSink sink;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("rest.sav"));
+    const double idle = 3.9391111111111111;
+    {
+        CVelkorDoc saved;
+        saved.OnNewDocument();
+        saved.m_dVerbrauch[0] = 10.5055; // 32 W
+        saved.m_dVerbrauch[4] = idle;    // 0 W
+        QVERIFY(saved.OnSaveDocument(path));
+    }
+    CVelkorDoc doc;
+    QVERIFY(doc.OnOpenDocument(path));
+    CVelkorView view;
+    view.SetDocument(&doc);
+    view.OnInitialUpdate();
+    QCOMPARE(view.m_dlgVerbrauch.m_dEnergie[0], 10.505);
+    QCOMPARE(view.m_dlgVerbrauch.m_dEnergie[4], 3.939);
+
+    // Unchanged, the document saves the bytes it was loaded from.
+    view.OnTimer(3);
+    const QString again = dir.filePath(QStringLiteral("wieder.sav"));
+    QVERIFY(doc.OnSaveDocument(again));
+    QFile a(path), b(again);
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    QCOMPARE(b.readAll(), a.readAll());
+
+    for (int n = 0; n < 3; ++n) {
+        view.OnTimer(CVelkorView::kMessTimer);
+        view.OnTimer(CVelkorView::kVerbrauchTimer);
+    }
+    view.OnTimer(3);
+    QCOMPARE(view.m_dlgVerbrauch.m_dEnergie[0], 10.529); // 3 x 0.008
+    QCOMPARE(view.m_dlgVerbrauch.m_dEnergie[4], 3.939);
+    // The idle channel's stored energy loses nothing, now or on the next load.
+    QCOMPARE(doc.m_dVerbrauch[4], idle);
+    QVERIFY(doc.m_dVerbrauch[0] > 10.529);
 }
 
 // A day at the default 1000 ms polling: one measurement and one consumption

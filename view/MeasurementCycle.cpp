@@ -171,6 +171,12 @@ void CVelkorView::OnVerbrauchstakt()
         // counter must not run backwards, so it keeps its value then.
         if (roh < counter)
             roh = counter;
+        // Nor may the raw energy the document saves, unless the counter was
+        // cleared or edited: the energy below the counter's last step (the
+        // rest of a loaded file, the last tick's fraction) stays.
+        const double previous = m_channel[i].m_dEnergieRoh;
+        if (roh < previous && TruncToStep(previous, 1000.0) == counter)
+            roh = previous;
         if (!(next < counter))
             counter = next;
         m_channel[i].m_dEnergieRoh = roh;

@@ -26,6 +26,13 @@ inline double TruncTo(double x, double scale)
     return TruncToInt(x * scale) / scale;
 }
 
+// x cut toward zero to 1 / scale without the 32-bit limit, so a loaded
+// counter beyond it is not lowered; a value that is not finite stays.
+inline double TruncToStep(double x, double scale)
+{
+    return std::isfinite(x) ? std::trunc(x * scale) / scale : x;
+}
+
 // Seconds to milliseconds for a timer period.
 inline qint32 SecondsToMs(quint32 seconds)
 {

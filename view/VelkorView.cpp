@@ -149,10 +149,11 @@ void CVelkorView::SeedFromDocument(const CVelkorDoc& doc)
     m_dlgAbfragezeit.m_nAbfragezeit = ToInt(doc.m_nAbfragezeit);
     m_nAbfragezeit = doc.m_nAbfragezeit;
 
-    // The raw energy starts as the loaded counter, so the first ticks hand
-    // the document back what it holds.
+    // The file holds the raw energy of the last tick. The counter shows it
+    // in its 0.001 Wh steps; the raw value keeps all of it, so the first
+    // ticks hand the document back what it holds.
     for (int i = 0; i < kChannels; ++i) {
-        m_dlgVerbrauch.m_dEnergie[i] = doc.m_dVerbrauch[i];
+        m_dlgVerbrauch.m_dEnergie[i] = TruncToStep(doc.m_dVerbrauch[i], 1000.0);
         m_channel[i].m_dEnergieRoh = doc.m_dVerbrauch[i];
     }
     m_dlgVerbrauch.m_dGesamt = doc.m_dGesamtverbrauch;

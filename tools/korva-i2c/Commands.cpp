@@ -83,7 +83,9 @@ void Read(const ToolOptions& options, CI2CBus& bus, std::ostream& out)
     if (options.input < 0) {
         CI2CPortDevice device;
         device.Attach(&bus, address);
-        out << Hex(address) << ": " << Hex(device.Read()) << '\n';
+        // Read before printing: a failed read must not leave half a line.
+        const unsigned value = device.Read();
+        out << Hex(address) << ": " << Hex(value) << '\n';
         return;
     }
     CI2CConverter converter;

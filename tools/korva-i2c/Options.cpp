@@ -1,21 +1,37 @@
 #include "Options.h"
 
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <map>
 #include <set>
 
 namespace {
-// Decimal, or hexadecimal with 0x; the whole text must be the number.
+// Decimal, or hexadecimal with 0x; the whole text must be the number (strtol
+// alone would also take leading blanks, tabs and signs).
 bool ParseInteger(const std::string& text, long low, long high, long& result)
 {
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const std::string digits = hex ? text.substr(2) : text;
-    if (digits.empty() || digits[0] == '-' || digits[0] == '+' || digits[0] == ' ')
+    const auto first = static_cast<unsigned char>(digits.empty() ? '\0' : digits[0]);
+    if (!(hex ? std::isxdigit(first) : std::isdigit(first)))
         return false;
+    errno = 0;
     char* end = nullptr;
     result = std::strtol(digits.c_str(), &end, hex ? 16 : 10);
-    return *end == '\0' && result >= low && result <= high;
+    return errno == 0 && *end == '\0' && result >= low && result <= high;
+}
+
+// A number such as 5, 5.0, .5 or 0x10; strtod alone would also take leading
+// blanks, tabs, signs and words such as "inf".
+bool ParseReal(const std::string& text, double& result)
+{
+    if (text.empty() || (!std::isdigit(static_cast<unsigned char>(text[0])) && text[0] != '.'))
+        return false;
+    char* end = nullptr;
+    result = std::strtod(text.c_str(), &end);
+    return *end == '\0' && std::isfinite(result);
 }
 
 const std::set<std::string> VALUE_OPTIONS = {"--port",       "--addr",    "--input",
@@ -38,7 +54,7 @@ std::string SetValue(const std::string& name, const std::string& text, ToolOptio
 {
     long number = 0;
     if (name == "--port") {
-        if (!ParseInteger(text, 0, 65535, number))
+        if (!ParseInteger(text, 1, 2, number))
             return "--port needs a port number: 1 or 2";
         options.port = static_cast<std::uint16_t>(number);
     } else if (name == "--addr") {
@@ -50,10 +66,7 @@ std::string SetValue(const std::string& name, const std::string& text, ToolOptio
             return "--input needs a converter input from 0 to 3";
         options.input = static_cast<int>(number);
     } else if (name == "--full-scale") {
-        char* end = nullptr;
-        options.fullScale = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end != '\0' || !std::isfinite(options.fullScale) ||
-            options.fullScale <= 0.0)
+        if (!ParseReal(text, options.fullScale) || options.fullScale <= 0.0)
             return "--full-scale needs a number above 0, such as 5.0";
     } else if (name == "--control") {
         if (!ParseInteger(text, 0, 0xFF, number) || (number & 3))
@@ -92,7 +105,7 @@ std::string ParseOptions(int argc, const char* const* argv, ToolOptions& options
             (arg == "--simulate" ? options.simulate : options.trace) = true;
             continue;
         }
-        if (arg.rfind("--", 0) != 0) {
+        if (arg.empty() || arg[0] != '-') {
             if (!options.command.empty())
                 return "unexpected argument '" + arg + "'";
             if (!CommandOptions().count(arg))
@@ -102,16 +115,22 @@ std::string ParseOptions(int argc, const char* const* argv, ToolOptions& options
         }
         std::string value;
         const auto equals = arg.find('=');
-        if (equals != std::string::npos) {
+        const bool inlineValue = equals != std::string::npos;
+        if (inlineValue) {
             value = arg.substr(equals + 1);
             arg.erase(equals);
-        } else if (i + 1 < argc) {
-            value = argv[++i];
-        } else {
-            return arg + " needs a value";
         }
+        // Known before a value is taken, so that a misspelt option is never
+        // reported as missing its value or swallows the next argument.
+        if (arg == "--simulate" || arg == "--trace" || arg == "--help")
+            return arg + " takes no value";
         if (!VALUE_OPTIONS.count(arg))
             return "unknown option '" + arg + "'";
+        if (!inlineValue) {
+            if (i + 1 >= argc)
+                return arg + " needs a value";
+            value = argv[++i];
+        }
         given.insert(arg);
         if (std::string error = SetValue(arg, value, options); !error.empty())
             return error;

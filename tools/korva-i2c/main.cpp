@@ -59,6 +59,10 @@ int main(int argc, char** argv)
         ReportError(error, options);
         status = EXIT_BUS_ERROR;
     }
+    if (!std::cout.flush()) {
+        std::cerr << "korva-i2c: cannot write to standard output\n";
+        status = EXIT_BUS_ERROR;
+    }
     if (options.trace)
         for (const std::string& line : recorder.CompactTrace())
             std::cerr << line << '\n';
