@@ -48,6 +48,12 @@ void NotifyMeasured(CVelkorView& view)
         l->OnMeasured(view);
 }
 
+void NotifyStandstill(CVelkorView& view)
+{
+    for (IViewListener* l : QList<IViewListener*>(listeners()))
+        l->OnStandstill(view);
+}
+
 void NotifyHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
                          const QString& detail)
 {

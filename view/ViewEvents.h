@@ -33,6 +33,9 @@ public:
     virtual void OnChannelEvent(CVelkorView&, ChannelEvent, int /*nChannel*/, double /*current*/) {}
     // After every measurement tick, with the new shown currents in place.
     virtual void OnMeasured(CVelkorView&) {}
+    // Once a second while measuring stands still after a cutoff: the shown
+    // currents stay as they were, a hardware source's readings go on.
+    virtual void OnStandstill(CVelkorView&) {}
     // Transfer errors of the hardware and their end, outside any tick; detail
     // says what failed.
     virtual void OnHardwareEvent(CVelkorView&, ChannelEvent, int /*nChannel*/, double /*current*/,
@@ -59,6 +62,7 @@ void NotifyViewOpened(CVelkorView& view);
 void NotifyViewClosing(CVelkorView& view);
 void NotifyChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current);
 void NotifyMeasured(CVelkorView& view);
+void NotifyStandstill(CVelkorView& view);
 // Used by the hardware add-on.
 void NotifyHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
                          const QString& detail);
