@@ -34,10 +34,7 @@ CVelkorApp::CVelkorApp()
 
 CVelkorApp::~CVelkorApp() = default;
 
-CMainFrame* CVelkorApp::MainFrame() const
-{
-    return static_cast<CMainFrame*>(m_pMainWnd);
-}
+CMainFrame* CVelkorApp::MainFrame() const { return static_cast<CMainFrame*>(m_pMainWnd); }
 
 bool CVelkorApp::InitInstance(const QStringList& commandLine)
 {
@@ -63,8 +60,7 @@ bool CVelkorApp::InitInstance(const QStringList& commandLine)
     m_pMainWnd = frame;
     // The add-ons listen before the first document's view opens.
     m_journal = std::make_unique<CJournalModule>(frame);
-    m_hardware =
-        std::make_unique<CHardwareModule>(frame, args.contains(QStringLiteral("--simulate")));
+    m_hardware = std::make_unique<CHardwareModule>(frame, args.contains(QStringLiteral("--simulate")));
     frame->AddCommandTarget(m_journal.get());
     frame->AddCommandTarget(m_hardware.get());
     StartWebPanel(commandLine);
@@ -122,8 +118,7 @@ int RunVelkorApp(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Kalvento GmbH"));
     // The interface is German, so Qt's own dialogs and buttons are too.
     QTranslator qtTranslator;
-    if (qtTranslator.load(QStringLiteral("qtbase_de"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (qtTranslator.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
     CSplashFilter splashFilter;
     app.installEventFilter(&splashFilter);
