@@ -10,7 +10,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrlQuery>
-#include <QWebSocket>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -120,12 +119,11 @@ bool CConnectionGuard::Admit(QTcpSocket* socket)
     return true;
 }
 
-void CConnectionGuard::Exempt(const QHostAddress& peer, quint16 port)
+void CConnectionGuard::Exempt(QTcpSocket* socket)
 {
-    for (auto it = m_live.begin(); it != m_live.end(); ++it) {
-        if (it.key()->peerPort() == port && it.key()->peerAddress() == peer)
-            it->bExempt = true;
-    }
+    const auto it = m_live.find(socket);
+    if (it != m_live.end())
+        it->bExempt = true;
 }
 
 void CConnectionGuard::Sweep()
@@ -151,18 +149,9 @@ CWebServer::CWebServer(WebBackend backend, WebPasswordHash password, WebServerLi
 {
     InitRemoteResources();
     m_clock.start();
-    connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &CWebServer::OnNewWebSocket);
 }
 
-CWebServer::~CWebServer()
-{
-    const std::vector<Client> clients = std::move(m_clients);
-    m_clients.clear();
-    for (const Client& c : clients) {
-        c.ws->disconnect(this);
-        delete c.ws;
-    }
-}
+CWebServer::~CWebServer() = default;
 
 bool CWebServer::Listen(const QHostAddress& address, quint16 port,
                         const std::optional<QSslConfiguration>& tls, QString* error)
@@ -227,12 +216,16 @@ void CWebServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* s
 
 bool CWebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
 {
+    if (request.url().path() == QLatin1String("/events") &&
+        request.method() == QHttpServerRequest::Method::Get) {
+        OpenStream(request, socket);
+        return true;
+    }
     QHttpServerResponse response = Route(request);
     response.setHeader("Cache-Control", "no-store");
     response.setHeader("X-Content-Type-Options", "nosniff");
     response.setHeader("Referrer-Policy", "no-referrer");
-    response.setHeader("Content-Security-Policy",
-                       "default-src 'self'; connect-src 'self' ws: wss:; frame-ancestors 'none'");
+    response.setHeader("Content-Security-Policy", "default-src 'self'; frame-ancestors 'none'");
     response.write(makeResponder(request, socket));
     return true;
 }
@@ -430,38 +423,38 @@ QHttpServerResponse CWebServer::Switch(const QHttpServerRequest& request, int nC
 
 // ---- push ----
 
-void CWebServer::OnNewWebSocket()
+namespace {
+
+QByteArray Event(const QByteArray& json)
 {
-    while (hasPendingWebSocketConnections()) {
-        std::unique_ptr<QWebSocket> ws = nextPendingWebSocketConnection();
-        if (!ws)
-            break;
-        m_guard->Exempt(ws->peerAddress(), ws->peerPort());
-        if (ws->requestUrl().path() != QLatin1String("/ws") ||
-            int(m_clients.size()) >= m_limits.nMaxWebSockets) {
-            ws->abort();
-            ws.release()->deleteLater();
-            continue;
-        }
-        ws->setMaxAllowedIncomingFrameSize(1024);
-        ws->setMaxAllowedIncomingMessageSize(1024);
-        QWebSocket* socket = ws.release();
-        connect(socket, &QWebSocket::disconnected, this, [this, socket] {
-            for (auto it = m_clients.begin(); it != m_clients.end(); ++it) {
-                if (it->ws == socket) {
-                    m_clients.erase(it);
-                    break;
-                }
-            }
-            socket->deleteLater();
-        });
-        Client client{socket, true, -1};
-        if (m_state) {
-            socket->sendTextMessage(QString::fromUtf8(FullMessage()));
-            client.bNeedsFull = false;
-        }
-        m_clients.push_back(client);
+    return "data: " + json + "\n\n";
+}
+
+} // namespace
+
+// The answer stays open: the state, then its changes, as server-sent events.
+void CWebServer::OpenStream(const QHttpServerRequest& request, QTcpSocket* socket)
+{
+    // Drop streams whose page went away.
+    std::erase_if(m_clients, [](const Client& c) { return !c.socket; });
+    if (int(m_clients.size()) >= m_limits.nMaxStreams) {
+        Error(Status::ServiceUnavailable, QStringLiteral("Zu viele offene Seiten"))
+            .write(makeResponder(request, socket));
+        return;
     }
+    m_guard->Exempt(socket);
+    QHttpServerResponder responder = makeResponder(request, socket);
+    responder.writeStatusLine(Status::Ok);
+    responder.writeHeader("Content-Type", "text/event-stream; charset=utf-8");
+    responder.writeHeader("Cache-Control", "no-store");
+    responder.writeHeader("X-Content-Type-Options", "nosniff");
+    socket->write("\r\n");
+    Client client{socket, true, -1};
+    if (m_state) {
+        socket->write(Event(FullMessage()));
+        client.bNeedsFull = false;
+    }
+    m_clients.push_back(client);
 }
 
 QByteArray CWebServer::FullMessage() const
@@ -490,32 +483,34 @@ void CWebServer::Publish(const ChannelSnapshot& snap, const QVector<JournalEvent
     const bool hadState = m_state.has_value();
     m_state = snap;
 
-    const QString deltaText =
-        QString::fromUtf8(QJsonDocument(delta).toJson(QJsonDocument::Compact));
-    QString fullText;
+    const QByteArray deltaText = Event(QJsonDocument(delta).toJson(QJsonDocument::Compact));
+    QByteArray fullText;
     const qint64 now = m_clock.elapsed();
-    QList<QWebSocket*> stuck;
+    QList<QTcpSocket*> stuck;
+    std::erase_if(m_clients, [](const Client& c) {
+        return !c.socket || c.socket->state() != QAbstractSocket::ConnectedState;
+    });
     for (Client& c : m_clients) {
-        // A client that does not read gets no more until it catches up; then
+        // A page that does not read gets no more until it catches up; then
         // one full state replaces what it missed.
-        if (c.ws->bytesToWrite() > m_limits.nMaxBacklog) {
+        if (c.socket->bytesToWrite() > m_limits.nMaxBacklog) {
             c.bNeedsFull = true;
             if (c.nStuckSince < 0)
                 c.nStuckSince = now;
             else if (now - c.nStuckSince > m_limits.nStuckMs)
-                stuck.append(c.ws);
+                stuck.append(c.socket);
             continue;
         }
         c.nStuckSince = -1;
         if (c.bNeedsFull || !hadState) {
             if (fullText.isEmpty())
-                fullText = QString::fromUtf8(FullMessage());
-            c.ws->sendTextMessage(fullText);
+                fullText = Event(FullMessage());
+            c.socket->write(fullText);
             c.bNeedsFull = false;
         } else {
-            c.ws->sendTextMessage(deltaText);
+            c.socket->write(deltaText);
         }
     }
-    for (QWebSocket* ws : stuck)
-        ws->abort(); // leaves m_clients through its disconnected signal
+    for (QTcpSocket* socket : stuck)
+        socket->abort();
 }

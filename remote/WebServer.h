@@ -1,7 +1,7 @@
 #pragma once
-// The web panel's HTTP and WebSocket server. It lives on a thread of its own;
-// what needs the view (switching, the journal) runs on the window's thread
-// through WebBackend, and the view's state arrives by Publish().
+// The web panel's HTTP server with its event stream (server-sent events). It lives on a thread of
+// its own; what needs the view (switching, the journal) runs on the window's thread through
+// WebBackend, and the view's state arrives by Publish().
 
 #include "journal/JournalEvent.h"
 #include "remote/ChannelSnapshot.h"
@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QHttpServerResponse>
 #include <QJsonArray>
+#include <QPointer>
 #include <QSslConfiguration>
 #include <QTimer>
 #include <atomic>
@@ -23,15 +24,14 @@
 #include <vector>
 
 class QTcpSocket;
-class QWebSocket;
 
 struct WebServerLimits
 {
-    int nMaxConnections = 256; // open TCP connections, WebSockets included
-    int nMaxWebSockets = 32;
+    int nMaxConnections = 256;       // open TCP connections, event streams included
+    int nMaxStreams = 32;            // open event streams of pages
     int nIdleMs = 30000;             // a request connection silent this long is closed
     qint64 nReadBuffer = 64 * 1024;  // bytes a connection may have unanswered
-    qint64 nMaxBacklog = 256 * 1024; // a WebSocket with more unsent bytes skips updates
+    qint64 nMaxBacklog = 256 * 1024; // a stream with more unsent bytes skips updates
     int nStuckMs = 30000;            // ... and is closed when it stays so this long
     int nWindowCallMs = 10000;       // longest wait for the window's thread
 };
@@ -53,8 +53,8 @@ class CConnectionGuard : public QObject
 public:
     CConnectionGuard(const WebServerLimits& limits, QObject* parent);
     bool Admit(QTcpSocket* socket);
-    // Upgraded to a WebSocket: the server's own rules apply from now on.
-    void Exempt(const QHostAddress& peer, quint16 port);
+    // An event stream: the server's own rules apply from now on.
+    void Exempt(QTcpSocket* socket);
     int Live() const { return int(m_live.size()); }
 
 private:
@@ -89,7 +89,7 @@ public:
     // After each tick and switching: the new state and the journal events
     // since the last call.
     void Publish(const ChannelSnapshot& snap, const QVector<JournalEvent>& newEvents);
-    int WebSocketClients() const { return int(m_clients.size()); }
+    int StreamClients() const { return int(m_clients.size()); }
     int LiveConnections() const { return m_guard->Live(); }
 
 protected:
@@ -110,11 +110,11 @@ private:
     bool HasSession(const QHttpServerRequest& request);
     template <class R> std::optional<R> OnWindowThread(std::function<R()> fn);
 
-    void OnNewWebSocket();
+    void OpenStream(const QHttpServerRequest& request, QTcpSocket* socket);
     QByteArray FullMessage() const;
     struct Client
     {
-        QWebSocket* ws = nullptr;
+        QPointer<QTcpSocket> socket;
         bool bNeedsFull = true;
         qint64 nStuckSince = -1;
     };

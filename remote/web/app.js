@@ -1,5 +1,5 @@
 'use strict';
-// The panel: a full state on connect, then only what changed, over one WebSocket.
+// The panel: a full state on connect, then only what changed, as server-sent events.
 const channels = new Map();
 let loggedIn = false;
 let passwordSet = false;
@@ -82,13 +82,13 @@ function onMessage(msg) {
 }
 
 function connect() {
-  const ws = new WebSocket((location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/ws');
-  ws.onopen = () => { $('connection').textContent = 'Verbunden'; $('connection').className = 'online'; };
-  ws.onmessage = (e) => onMessage(JSON.parse(e.data));
-  ws.onclose = () => {
+  const events = new EventSource('/events');
+  events.onopen = () => { $('connection').textContent = 'Verbunden'; $('connection').className = 'online'; };
+  events.onmessage = (e) => onMessage(JSON.parse(e.data));
+  events.onerror = () => {
+    // EventSource reconnects by itself.
     $('connection').textContent = 'Keine Verbindung';
     $('connection').className = 'offline';
-    setTimeout(connect, 2000);
   };
 }
 
