@@ -11,12 +11,15 @@
 #include "framework/Resources.h"
 #include "hwlink/HardwareModule.h"
 #include "journal/JournalModule.h"
+#include "remote/WebConfig.h"
+#include "remote/WebModule.h"
 #include "res/resource.h"
 #include "view/VelkorView.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QLibraryInfo>
+#include <QSettings>
 #include <QTranslator>
 #include <clocale>
 #include <csignal>
@@ -34,8 +37,9 @@ CVelkorApp::~CVelkorApp() = default;
 
 CMainFrame* CVelkorApp::MainFrame() const { return static_cast<CMainFrame*>(m_pMainWnd); }
 
-bool CVelkorApp::InitInstance(const QStringList& args)
+bool CVelkorApp::InitInstance(const QStringList& commandLine)
 {
+    const QStringList args = WebConfig::WithoutWebArgument(commandLine);
     CCommandLineInfo cmdInfo;
     ParseCommandLine(args, cmdInfo);
     CSplashWnd::EnableSplashScreen(cmdInfo.m_bShowSplash);
@@ -60,6 +64,7 @@ bool CVelkorApp::InitInstance(const QStringList& args)
     m_hardware = std::make_unique<CHardwareModule>(frame, args.contains(QStringLiteral("--simulate")));
     frame->AddCommandTarget(m_journal.get());
     frame->AddCommandTarget(m_hardware.get());
+    StartWebPanel(commandLine);
     frame->DragAcceptFiles();
     RegisterShellFileTypes();
 
@@ -71,6 +76,18 @@ bool CVelkorApp::InitInstance(const QStringList& args)
     frame->show();
     frame->UpdateCmdUI();
     return true;
+}
+
+// Off unless the settings or --web enable it; a panel that cannot start only
+// costs a warning.
+void CVelkorApp::StartWebPanel(const QStringList& args)
+{
+    WebConfig config = WebConfig::Load(Settings());
+    QString error;
+    if (!config.ApplyArguments(args, &error))
+        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
+    m_web = std::make_unique<CWebModule>(MainFrame(), m_journal.get(), config);
+    m_web->Start();
 }
 
 void CVelkorApp::OnAppAbout()
@@ -100,6 +117,15 @@ void SetUpProcessSignals()
 int RunVelkorApp(int argc, char* argv[])
 {
     SetUpProcessSignals();
+    // Before any window: needs neither a display nor the main loop.
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--set-web-password") == 0) {
+            QCoreApplication core(argc, argv);
+            QSettings settings(QStringLiteral("Kalvento GmbH"),
+                               QStringLiteral("KORVA_Powermanagement"));
+            return SetWebPasswordFromStdin(settings);
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KORVA_Powermanagement"));
     QApplication::setOrganizationName(QStringLiteral("Kalvento GmbH"));

@@ -9,6 +9,7 @@
 class CMainFrame;
 class CJournalModule;
 class CHardwareModule;
+class CWebModule;
 
 class CVelkorApp : public CWinApp
 {
@@ -19,10 +20,12 @@ public:
     bool InitInstance(const QStringList& args);
     CMainFrame* MainFrame() const;
     void OnAppAbout();
+    void StartWebPanel(const QStringList& args);
 
-    // Add-ons: journal and history, real hardware.
+    // Add-ons: journal and history, real hardware, web panel.
     std::unique_ptr<CJournalModule> m_journal;
     std::unique_ptr<CHardwareModule> m_hardware;
+    std::unique_ptr<CWebModule> m_web;
 };
 
 // Key and mouse presses during the splash screen remove it and are consumed.

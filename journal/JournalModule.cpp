@@ -167,7 +167,7 @@ void CJournalModule::RecordEvent(CVelkorView& view, ChannelEvent kind, int nChan
     ev.strName = nChannel >= 1 && nChannel <= 16 ? view.m_strName[nChannel - 1] : QString();
     ev.dCurrent = ShownCurrent(current);
     ev.kind = kind;
-    ev.strDetail = detail;
+    ev.strDetail = detail.isEmpty() ? CurrentSwitchOrigin() : detail; // who switched from outside
     Record(ev);
     // An output device's failure concerns its channels, not all of them.
     if (nChannel != 0 || kind == ChannelEvent::AllOff || kind == ChannelEvent::AllOn)

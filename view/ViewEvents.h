@@ -4,8 +4,9 @@
 // view's life. Listeners are program-wide; they must not show message boxes
 // from inside a callback, since callbacks run in the middle of a tick.
 
+#include <QString>
+
 class CVelkorView;
-class QString;
 
 enum class ChannelEvent
 {
@@ -66,3 +67,19 @@ void NotifyStandstill(CVelkorView& view);
 // Used by the hardware add-on.
 void NotifyHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
                          const QString& detail);
+
+// Who switches: empty for the window itself; a command path from outside (the
+// web panel, MQTT) names itself for the time of its call, and the journal
+// records it with the switching events.
+QString CurrentSwitchOrigin();
+class ScopedSwitchOrigin
+{
+public:
+    explicit ScopedSwitchOrigin(const QString& origin);
+    ~ScopedSwitchOrigin();
+    ScopedSwitchOrigin(const ScopedSwitchOrigin&) = delete;
+    ScopedSwitchOrigin& operator=(const ScopedSwitchOrigin&) = delete;
+
+private:
+    QString m_previous;
+};
