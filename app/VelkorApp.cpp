@@ -12,6 +12,8 @@
 #include "framework/Resources.h"
 #include "hwlink/HardwareModule.h"
 #include "journal/JournalModule.h"
+#include "remote/WebConfig.h"
+#include "remote/WebModule.h"
 #include "res/resource.h"
 #include "view/VelkorView.h"
 
@@ -56,14 +58,11 @@ QStringList WithoutOptionValues(const QStringList& args)
 
 } // namespace
 
-CMainFrame* CVelkorApp::MainFrame() const
-{
-    return static_cast<CMainFrame*>(m_pMainWnd);
-}
+CMainFrame* CVelkorApp::MainFrame() const { return static_cast<CMainFrame*>(m_pMainWnd); }
 
-bool CVelkorApp::InitInstance(const QStringList& fullArgs)
+bool CVelkorApp::InitInstance(const QStringList& commandLine)
 {
-    const QStringList args = WithoutOptionValues(fullArgs);
+    const QStringList args = WithoutOptionValues(WebConfig::WithoutWebArgument(commandLine));
     const bool bHeadless = korva_headless::IsHeadless(args);
     if (bHeadless) {
         m_headlessSink = std::make_unique<CHeadlessSink>();
@@ -94,8 +93,9 @@ bool CVelkorApp::InitInstance(const QStringList& fullArgs)
         std::make_unique<CHardwareModule>(frame, args.contains(QStringLiteral("--simulate")));
     frame->AddCommandTarget(m_journal.get());
     frame->AddCommandTarget(m_hardware.get());
+    StartWebPanel(commandLine);
     if (bHeadless)
-        return StartHeadless(fullArgs, cmdInfo);
+        return StartHeadless(commandLine, cmdInfo);
     frame->DragAcceptFiles();
     RegisterShellFileTypes();
 
@@ -116,6 +116,18 @@ bool CVelkorApp::StartHeadless(const QStringList& args, const CCommandLineInfo& 
     m_headless = std::make_unique<CHeadlessRunner>(
         *this, korva_headless::SaveIntervalSeconds(args, nSetting));
     return m_headless->Start(cmdInfo.m_strFileName);
+}
+
+// Off unless the settings or --web enable it; a panel that cannot start only
+// costs a warning.
+void CVelkorApp::StartWebPanel(const QStringList& args)
+{
+    WebConfig config = WebConfig::Load(Settings());
+    QString error;
+    if (!config.ApplyArguments(args, &error))
+        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
+    m_web = std::make_unique<CWebModule>(MainFrame(), m_journal.get(), config);
+    m_web->Start();
 }
 
 void CVelkorApp::OnAppAbout()
@@ -145,6 +157,15 @@ void SetUpProcessSignals()
 int RunVelkorApp(int argc, char* argv[])
 {
     SetUpProcessSignals();
+    // Before any window: needs neither a display nor the main loop.
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--set-web-password") == 0) {
+            QCoreApplication core(argc, argv);
+            QSettings settings(QStringLiteral("Kalvento GmbH"),
+                               QStringLiteral("KORVA_Powermanagement"));
+            return SetWebPasswordFromStdin(settings);
+        }
+    }
     korva_headless::PrepareHeadless(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KORVA_Powermanagement"));

@@ -12,6 +12,7 @@ class CHardwareModule;
 class CHeadlessRunner;
 class CHeadlessSink;
 class CCommandLineInfo;
+class CWebModule;
 
 class CVelkorApp : public CWinApp
 {
@@ -22,10 +23,12 @@ public:
     bool InitInstance(const QStringList& args);
     CMainFrame* MainFrame() const;
     void OnAppAbout();
+    void StartWebPanel(const QStringList& args);
 
-    // Add-ons: journal and history, real hardware.
+    // Add-ons: journal and history, real hardware, web panel.
     std::unique_ptr<CJournalModule> m_journal;
     std::unique_ptr<CHardwareModule> m_hardware;
+    std::unique_ptr<CWebModule> m_web;
     // The unattended mode (--headless); null with windows.
     std::unique_ptr<CHeadlessSink> m_headlessSink;
     std::unique_ptr<CHeadlessRunner> m_headless;

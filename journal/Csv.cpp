@@ -1,5 +1,7 @@
 #include "journal/Csv.h"
 
+#include <cmath>
+
 CsvFormat CsvFormat::ForLocale(const QLocale& locale)
 {
     CsvFormat f;
@@ -9,11 +11,54 @@ CsvFormat CsvFormat::ForLocale(const QLocale& locale)
     return f;
 }
 
+namespace {
+
+// The digits of value rounded to 15 significant digits, in fixed notation
+// with the trailing zeros trimmed.
+QString FixedFifteenDigits(double value, const QLocale& locale)
+{
+    // "-d.dddddddddddddde-xx": sign, 15 digits and the decimal exponent.
+    const QString e = QString::number(value, 'e', 14);
+    const qsizetype at = e.indexOf(u'e');
+    const bool negative = e.startsWith(u'-');
+    QString digits = e.left(at).remove(u'-').remove(u'.');
+    const int exponent = e.mid(at + 1).toInt();
+    while (digits.size() > 1 && digits.endsWith(u'0'))
+        digits.chop(1);
+    QString intPart, fracPart;
+    if (exponent < 0) {
+        intPart = QStringLiteral("0");
+        fracPart = QString(-exponent - 1, u'0') + digits;
+    } else if (exponent + 1 >= digits.size()) {
+        intPart = digits + QString(exponent + 1 - digits.size(), u'0');
+    } else {
+        intPart = digits.left(exponent + 1);
+        fracPart = digits.mid(exponent + 1);
+    }
+    QString out = negative ? locale.negativeSign() + intPart : intPart;
+    if (!fracPart.isEmpty())
+        out += locale.decimalPoint() + fracPart;
+    return out;
+}
+
+} // namespace
+
 QString CsvFormat::Number(double value) const
 {
-    // Fixed notation with the shortest exact digits: spreadsheets read it in
-    // every locale, and no value loses digits.
-    return locale.toString(value, 'f', QLocale::FloatingPointShortest);
+    if (value == 0.0)
+        value = 0.0; // no "-0"
+    const QString general = locale.toString(value, 'g', 15);
+    if (!std::isfinite(value) || !general.contains(locale.exponential(), Qt::CaseInsensitive))
+        return general;
+    return FixedFifteenDigits(value, locale);
+}
+
+QString SpreadsheetText(const QString& text)
+{
+    static const QString kFormulaStart = QStringLiteral("=+-@\t\r");
+    if (!text.isEmpty() && kFormulaStart.contains(text[0]))
+        return u'\'' + text;
+    return text;
 }
 
 QString CsvField(const QString& text, QChar separator)

@@ -16,8 +16,14 @@ struct CsvFormat
     // Numbers in the locale's notation without group separators; the
     // separator follows the decimal point.
     static CsvFormat ForLocale(const QLocale& locale);
+    // 15 significant digits like the dialogs, but never with an exponent:
+    // 0.0000088 rather than 8.8e-06.
     QString Number(double value) const;
 };
+
+// A text cell a spreadsheet would take for a formula gets a leading
+// apostrophe; for exports only, never for files read back by the program.
+QString SpreadsheetText(const QString& text);
 
 QString CsvField(const QString& text, QChar separator);
 QString CsvLine(const QStringList& fields, QChar separator);

@@ -26,8 +26,8 @@ QString VerbrauchCsv(const CVerbrauchDlg& counters, const CsvFormat& fmt)
             fmt);
     for (int i = 0; i < 16; ++i)
         AddLine(text,
-                {QString::number(i + 1), counters.m_strName[i], fmt.Number(counters.m_dLeistung[i]),
-                 fmt.Number(counters.m_dEnergie[i])},
+                {QString::number(i + 1), SpreadsheetText(counters.m_strName[i]),
+                 fmt.Number(counters.m_dLeistung[i]), fmt.Number(counters.m_dEnergie[i])},
                 fmt);
     AddLine(text,
             {QStringLiteral("Gesamt (kWh)"), QString(), QString(), fmt.Number(counters.m_dGesamt)},
@@ -42,7 +42,9 @@ QString HoechstwerteCsv(const CMaximalwerteDlg& peaks, const CsvFormat& fmt)
             {QStringLiteral("Kanal"), QStringLiteral("Name"), QStringLiteral("Höchstwert (A)")},
             fmt);
     for (int i = 0; i < 16; ++i)
-        AddLine(text, {QString::number(i + 1), peaks.m_strName[i], fmt.Number(peaks.m_dMax[i])},
+        AddLine(text,
+                {QString::number(i + 1), SpreadsheetText(peaks.m_strName[i]),
+                 fmt.Number(peaks.m_dMax[i])},
                 fmt);
     return text;
 }
@@ -55,8 +57,9 @@ QString JournalCsv(const QVector<JournalEvent>& events, const QList<int>& rows,
     for (int r : rows) {
         const JournalEvent& ev = events[r];
         AddLine(text,
-                {FormatEventTime(ev.time), QString::number(ev.nChannel), ev.strName,
-                 fmt.Number(ev.dCurrent), EventKindText(ev.kind), ev.strDetail},
+                {FormatEventTime(ev.time), QString::number(ev.nChannel),
+                 SpreadsheetText(ev.strName), fmt.Number(ev.dCurrent), EventKindText(ev.kind),
+                 SpreadsheetText(ev.strDetail)},
                 fmt);
     }
     return text;

@@ -88,7 +88,8 @@ bool IsJournalFileHeader(const QString& line)
 QString JournalFileLine(const JournalEvent& ev)
 {
     return CsvLine({FormatEventTime(ev.time), QString::number(ev.nChannel), ev.strName,
-                    QString::number(ev.dCurrent, 'g', 17), EventKindText(ev.kind), ev.strDetail},
+                    QString::number(ev.dCurrent, 'g', QLocale::FloatingPointShortest),
+                    EventKindText(ev.kind), ev.strDetail},
                    kSep);
 }
 

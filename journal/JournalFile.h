@@ -22,8 +22,12 @@ public:
     {
         QVector<JournalEvent> events; // oldest first, the rotated file first
         int skipped = 0;              // damaged or foreign lines
+        bool bOlderLeftOut = false;   // the files hold more than LoadBound()
     };
+    // Reads the newest LoadBound() bytes of the rotated and the current file:
+    // all the program itself ever keeps, however large a file put in place.
     LoadResult Load() const;
+    qint64 LoadBound() const { return 2 * m_maxBytes; }
 
     QString Path() const { return m_path; }
     QString RotatedPath() const { return m_path + QStringLiteral(".1"); }
@@ -33,7 +37,10 @@ public:
 private:
     bool Open();
     bool Rotate();
-    static void LoadFile(const QString& path, LoadResult& result);
+    // The last budget bytes of a file, starting at a line; cut tells whether
+    // older lines were left out.
+    static QByteArray ReadTail(const QString& path, qint64 budget, bool& cut);
+    static void ParseLines(const QByteArray& data, bool bHeaderFirst, LoadResult& result);
 
     QString m_path;
     qint64 m_maxBytes;

@@ -10,6 +10,7 @@
 #include "journal/JournalWnd.h"
 #include "journal/LocalTime.h"
 #include "res/resource.h"
+#include "view/Truncate.h"
 #include "view/VelkorView.h"
 
 #include <QDateTime>
@@ -21,6 +22,18 @@ namespace {
 
 const QString kCsvFilter = QStringLiteral("CSV-Dateien (*.csv);;Alle Dateien (*)");
 
+// The current as the view shows it: cut to 0.01 A.
+double ShownCurrent(double current)
+{
+    return korva_view::TruncTo(current, 100.0);
+}
+
+QString SkippedLinesText(int nSkipped)
+{
+    return nSkipped == 1 ? QStringLiteral("1 beschädigte Zeile übersprungen")
+                         : QStringLiteral("%1 beschädigte Zeilen übersprungen").arg(nSkipped);
+}
+
 QString ProposedPath(const QString& name)
 {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(name);
@@ -30,9 +43,9 @@ QString ProposedPath(const QString& name)
 
 CJournalModule::CJournalModule(CMDIFrameWnd* frame)
     : m_frame(frame), m_model(std::make_unique<CJournalModel>(m_events)),
-      m_strPath(CJournalFile::DefaultPath()), m_writer(m_strPath, [this] {
+      m_strPath(CJournalFile::DefaultPath()), m_writer(m_strPath, [this](bool bOk) {
           QMetaObject::invokeMethod(
-              &m_context, [this] { OnWriteFailed(); }, Qt::QueuedConnection);
+              &m_context, [this, bOk] { OnWriteState(bOk); }, Qt::QueuedConnection);
       })
 {
     LoadJournal();
@@ -61,14 +74,23 @@ void CJournalModule::RegisterCommands()
 
 void CJournalModule::LoadJournal()
 {
-    CJournalFile::LoadResult loaded = CJournalFile(m_strPath).Load();
+    const CJournalFile file(m_strPath);
+    CJournalFile::LoadResult loaded = file.Load();
     if (loaded.events.size() > kMaxEvents)
         loaded.events.remove(0, loaded.events.size() - kMaxEvents);
+    // Older runs stored the current with all its digits.
+    for (JournalEvent& ev : loaded.events)
+        ev.dCurrent = ShownCurrent(ev.dCurrent);
     m_events = std::move(loaded.events);
     m_nSkipped = loaded.skipped;
+    QStringList notes;
+    if (loaded.bOlderLeftOut)
+        notes << QStringLiteral("nur die neuesten %1 MB geladen, ältere Einträge ausgelassen")
+                     .arg(file.LoadBound() / (1024 * 1024));
     if (m_nSkipped > 0)
-        StatusMessage(QStringLiteral("Ereignisprotokoll: %1 beschädigte Zeilen übersprungen")
-                          .arg(m_nSkipped));
+        notes << SkippedLinesText(m_nSkipped);
+    if (!notes.isEmpty())
+        StatusMessage(QStringLiteral("Ereignisprotokoll: ") + notes.join(QStringLiteral("; ")));
 }
 
 void CJournalModule::StatusMessage(const QString& text)
@@ -76,6 +98,16 @@ void CJournalModule::StatusMessage(const QString& text)
     m_strLastStatus = text;
     if (m_frame)
         m_frame->statusBar()->showMessage(text);
+}
+
+// Takes back only our own text: the status bar may show another by now.
+void CJournalModule::ClearStatusMessage(const QString& text)
+{
+    if (m_strLastStatus != text)
+        return;
+    m_strLastStatus.clear();
+    if (m_frame && m_frame->statusBar()->currentMessage() == text)
+        m_frame->statusBar()->clearMessage();
 }
 
 CVelkorView* CJournalModule::ActiveView() const
@@ -133,9 +165,9 @@ void CJournalModule::RecordEvent(CVelkorView& view, ChannelEvent kind, int nChan
     ev.time = CurrentLocalTime();
     ev.nChannel = nChannel;
     ev.strName = nChannel >= 1 && nChannel <= 16 ? view.m_strName[nChannel - 1] : QString();
-    ev.dCurrent = current;
+    ev.dCurrent = ShownCurrent(current);
     ev.kind = kind;
-    ev.strDetail = detail;
+    ev.strDetail = detail.isEmpty() ? CurrentSwitchOrigin() : detail; // who switched from outside
     Record(ev);
     // An output device's failure concerns its channels, not all of them.
     if (nChannel != 0 || kind == ChannelEvent::AllOff || kind == ChannelEvent::AllOn)
@@ -158,14 +190,17 @@ void CJournalModule::Record(const JournalEvent& ev)
     m_writer.Post(ev);
 }
 
-// Measuring goes on whatever the disk says; tell the user once.
-void CJournalModule::OnWriteFailed()
+// Measuring goes on whatever the disk says; the warning stands while
+// writing fails.
+void CJournalModule::OnWriteState(bool bOk)
 {
-    if (m_bWriteWarned)
-        return;
-    m_bWriteWarned = true;
-    StatusMessage(QStringLiteral("Ereignisprotokoll kann nicht nach %1 geschrieben werden")
-                      .arg(QDir::toNativeSeparators(m_strPath)));
+    const QString warning =
+        QStringLiteral("Ereignisprotokoll kann nicht nach %1 geschrieben werden")
+            .arg(QDir::toNativeSeparators(m_strPath));
+    if (bOk)
+        ClearStatusMessage(warning);
+    else
+        StatusMessage(warning);
 }
 
 void CJournalModule::OnMeasured(CVelkorView& view)
@@ -173,6 +208,27 @@ void CJournalModule::OnMeasured(CVelkorView& view)
     double currents[CViewHistory::kChannels];
     for (int i = 0; i < CViewHistory::kChannels; ++i)
         currents[i] = view.m_channel[i].m_dAnzeigestrom;
+    AddHistoryPoint(view, currents);
+}
+
+// The shown numbers stand still, but a hardware source goes on reading: the
+// curve shows the short going away and the automatic switch-on.
+void CJournalModule::OnStandstill(CVelkorView& view)
+{
+    double currents[CViewHistory::kChannels];
+    IChannelSource* source = view.ChannelSource();
+    for (int i = 0; i < CViewHistory::kChannels; ++i) {
+        double reading = 0.0;
+        bool stale = false;
+        currents[i] = source && source->ReadCurrent(i + 1, reading, stale)
+                          ? ShownCurrent(reading)
+                          : view.m_channel[i].m_dAnzeigestrom;
+    }
+    AddHistoryPoint(view, currents);
+}
+
+void CJournalModule::AddHistoryPoint(CVelkorView& view, const double* currents)
+{
     HistoryOf(view).AddPoint(QDateTime::currentMSecsSinceEpoch(), currents);
     if (m_historyWnd && m_historyWnd->isVisible()) {
         if (!m_historyWnd->View())

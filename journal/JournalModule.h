@@ -35,6 +35,7 @@ public:
     void OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel,
                         double current) override;
     void OnMeasured(CVelkorView& view) override;
+    void OnStandstill(CVelkorView& view) override;
     void OnHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
                          const QString& detail) override;
 
@@ -70,18 +71,19 @@ private:
                      const QString& detail);
     void Record(const JournalEvent& ev);
     CViewHistory& HistoryOf(const CVelkorView& view);
+    void AddHistoryPoint(CVelkorView& view, const double* currents);
     CVelkorView* ActiveView() const;
     bool SaveCsv(const QString& path, const QString& text);
     void StatusMessage(const QString& text);
-    void OnWriteFailed();
+    void ClearStatusMessage(const QString& text);
+    void OnWriteState(bool bOk);
 
     CMDIFrameWnd* m_frame;
     QVector<JournalEvent> m_events;
     std::unique_ptr<CJournalModel> m_model;
     QString m_strPath;
-    QObject m_context; // receives the writer thread's failure report
+    QObject m_context; // receives the writer thread's reports
     CJournalWriter m_writer;
-    bool m_bWriteWarned = false;
     int m_nSkipped = 0;
     QString m_strLastStatus;
     std::unordered_map<const CVelkorView*, std::unique_ptr<CViewHistory>> m_history;

@@ -1,7 +1,7 @@
 #include "journal/JournalWriter.h"
 
-CJournalWriter::CJournalWriter(const QString& path, std::function<void()> onFailure)
-    : m_file(path), m_onFailure(std::move(onFailure)), m_thread([this] { Run(); })
+CJournalWriter::CJournalWriter(const QString& path, std::function<void(bool)> onState)
+    : m_file(path), m_onState(std::move(onState)), m_thread([this] { Run(); })
 {
 }
 
@@ -37,12 +37,14 @@ void CJournalWriter::Drain()
     m_idle.wait(lock, [this] { return m_queue.empty() && !m_bBusy; });
 }
 
-void CJournalWriter::Fail()
+// Only changes are reported: a full disk fails every line until it has room.
+void CJournalWriter::Report(bool bOk)
 {
-    if (!m_bFailed && m_onFailure) {
-        m_bFailed = true;
-        m_onFailure();
-    }
+    if (m_bFailed == !bOk)
+        return;
+    m_bFailed = !bOk;
+    if (m_onState)
+        m_onState(bOk);
 }
 
 void CJournalWriter::Run()
@@ -62,10 +64,9 @@ void CJournalWriter::Run()
         lock.unlock();
 
         if (dropped > 0)
-            Fail();
+            Report(false);
         for (const JournalEvent& ev : batch)
-            if (!m_file.Append(ev))
-                Fail();
+            Report(m_file.Append(ev));
         batch.clear();
 
         lock.lock();

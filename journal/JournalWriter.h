@@ -20,9 +20,10 @@ public:
     // hung disk eat the memory; a real panel sees a handful a minute.
     static constexpr size_t kMaxQueued = 10000;
 
-    // onFailure runs on the writer thread, once, at the first line that could
-    // not be written or had to be dropped.
-    CJournalWriter(const QString& path, std::function<void()> onFailure);
+    // onState runs on the writer thread with false at the first line that
+    // could not be written or had to be dropped, and with true at the first
+    // line written after that.
+    CJournalWriter(const QString& path, std::function<void(bool bOk)> onState);
     // Writes what is still queued, then stops.
     ~CJournalWriter();
     CJournalWriter(const CJournalWriter&) = delete;
@@ -34,10 +35,10 @@ public:
 
 private:
     void Run();
-    void Fail();
+    void Report(bool bOk);
 
     CJournalFile m_file; // used on the writer thread only
-    std::function<void()> m_onFailure;
+    std::function<void(bool)> m_onState;
     bool m_bFailed = false; // writer thread only
 
     std::mutex m_mutex;

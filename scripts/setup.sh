@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
+  qt6-httpserver-dev qt6-websockets-dev openssl
   libieee1284-3-dev
   libbenchmark-dev
   clang libclang-rt-14-dev

@@ -10,6 +10,7 @@
 #include "hwlink/SimulatorWnd.h"
 #include "journal/JournalFile.h"
 #include "journal/JournalModule.h"
+#include "view/Truncate.h"
 #include "view/VelkorView.h"
 
 #include <QCheckBox>
@@ -78,6 +79,7 @@ class TestHwLink : public QObject
 private slots:
     void init() { QStandardPaths::setTestModeEnabled(true); }
     void shortCutsOffLocksAndComesBack();
+    void journalRecordsWhatTheConverterReads();
     void startAndStopPatterns();
     void startAllOffWithActiveLowBit();
     void secondWindowTakesOverWhenTheFirstCloses();
@@ -144,6 +146,62 @@ void TestHwLink::shortCutsOffLocksAndComesBack()
     rig.Close();
     QCOMPARE(v.ChannelSource(), nullptr);
     QVERIFY(!hw.Worker());
+}
+
+// Switch events carry the channel's current as the view has it from the
+// converter, never the test sources' 2 A and 4 A; and the history goes on with
+// the converter's readings while measuring stands still after a cutoff.
+void TestHwLink::journalRecordsWhatTheConverterReads()
+{
+    TestSink sink;
+    QDir(QFileInfo(CJournalFile::DefaultPath()).absolutePath()).removeRecursively();
+    CJournalModule journal(nullptr);
+    CHardwareModule hw(nullptr, false);
+    hw.SetConfig(HardwareConfig::SimulatedLayout());
+    Rig rig;
+    CVelkorView& v = rig.Open();
+    QTRY_COMPARE(ReadingOf(hw, 1), Raw(20));
+    QTRY_VERIFY(ReadingOf(hw, 2) > 0.4);
+    const double reading2 = ReadingOf(hw, 2);
+    v.OnTimer(1);
+    const auto shown = [](double a) { return korva_view::TruncTo(a, 100.0); };
+
+    const auto last = [&journal] { return journal.Events().constLast(); };
+    v.OnCmdMsg(kChannelIds[0].imageOn);
+    QCOMPARE(last().kind, ChannelEvent::ManualOff);
+    QCOMPARE(last().dCurrent, 0.39);
+    v.OnCmdMsg(kChannelIds[1].imageOn);
+    QCOMPARE(last().dCurrent, shown(reading2));
+    QTRY_COMPARE(ReadingOf(hw, 1), 0.0); // outputs off
+    QTRY_COMPARE(ReadingOf(hw, 2), 0.0);
+    v.OnCmdMsg(kChannelIds[0].imageOff);
+    QCOMPARE(last().kind, ChannelEvent::ManualOn);
+    QCOMPARE(last().dCurrent, 0.0);
+    v.OnCmdMsg(kChannelIds[1].imageOff);
+    QCOMPARE(last().dCurrent, 0.0);
+    QTRY_COMPARE(ReadingOf(hw, 1), Raw(20));
+    QTRY_COMPARE(ReadingOf(hw, 2), reading2);
+    v.OnSchalterEin(1); // already on: the present reading all the same
+    QCOMPARE(last().kind, ChannelEvent::ManualOn);
+    QCOMPARE(last().dCurrent, 0.39);
+    v.OnSchalterEin(2);
+    QCOMPARE(last().dCurrent, shown(reading2));
+
+    hw.Layout()->SetShort(5, true);
+    QTRY_COMPARE(ReadingOf(hw, 5), 5.0);
+    v.OnTimer(1);
+    QCOMPARE(last().kind, ChannelEvent::Cutoff);
+    QCOMPARE(last().dCurrent, 5.0);
+    hw.Layout()->SetShort(5, false);
+    QTRY_COMPARE(ReadingOf(hw, 5), 0.0);
+    const CViewHistory* h = journal.History(&v);
+    const int before = h->Size();
+    v.OnTimer(4);
+    QCOMPARE(h->Size(), before + 1);
+    QCOMPARE(h->Current(before, 5), 0.0f);                  // the reading goes on
+    QCOMPARE(v.m_channel[4].m_dAnzeigestrom, 5.0);          // the number stands still
+    QCOMPARE(h->Current(before, 1), float(shown(Raw(20)))); // channel 1 as read
+    rig.Close();
 }
 
 void TestHwLink::startAndStopPatterns()
@@ -261,13 +319,13 @@ void TestHwLink::removedDeviceGoesStaleOthersKeepMeasuring()
     QCOMPARE(v.m_channel[1].m_bAbgeschaltet, 1);
     QCOMPARE(sink.boxes.size(), 0); // nothing modal during operation
     // The journal has one error per channel of the missing converter, with
-    // the last good current.
+    // the last good current as shown.
     const QString lost = QStringLiteral("Hardware-Fehler 5: No ack on address (Adresse 0x94)");
     QTRY_COMPARE(Logged(journal, ChannelEvent::TransferError),
                  (QStringList{"9:" + lost, "10:" + lost, "11:" + lost, "12:" + lost}));
     for (const JournalEvent& ev : journal.Events())
         if (ev.kind == ChannelEvent::TransferError && ev.nChannel == 9)
-            QCOMPARE(ev.dCurrent, before);
+            QCOMPARE(ev.dCurrent, korva_view::TruncTo(before, 100.0));
 
     hw.Layout()->SetShort(2, false);
     hw.Layout()->SetDeviceRemoved(0x94, false);

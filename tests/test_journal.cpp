@@ -7,6 +7,7 @@
 #include "journal/JournalFile.h"
 #include "journal/JournalModule.h"
 #include "journal/LocalTime.h"
+#include "view/Truncate.h"
 #include "view/VelkorView.h"
 
 #include <QDir>
@@ -65,13 +66,17 @@ private slots:
     void recordsEveryKindWithChannelAndCurrent();
     void journalSurvivesRestartAndSkipsDamagedLines();
     void crashCutLineDoesNotSwallowNextEvent();
+    void namesWithLineBreaksReadBackAfterRestart();
+    void hugeJournalLoadsOnlyItsNewestPart();
     void olderJournalWithoutDetailReadsBack();
     void rotatesAtTheBound();
     void writerKeepsOrderAndWritesAllBeforeExit();
     void localTimesFollowTheZoneAcrossItsChanges();
     void unwritableJournalWarnsOnceAndMeasuringGoesOn();
+    void currentIsStoredAsShown();
     void historyKeepsExactlyTheLastHour();
     void historyIsPerViewAndDroppedOnClose();
+    void historyGoesOnThroughACutoff();
 };
 
 void TestJournal::recordsEveryKindWithChannelAndCurrent()
@@ -101,8 +106,9 @@ void TestJournal::recordsEveryKindWithChannelAndCurrent()
         int k;
         double a;
     };
+    const double shown = korva_view::TruncTo(4.6, 100.0); // 4.59: the view's number
     const Expected expected[] = {
-        {ChannelEvent::Cutoff, 2, 4.6},         {ChannelEvent::AutoOnRefused, 2, 4.6},
+        {ChannelEvent::Cutoff, 2, shown},       {ChannelEvent::AutoOnRefused, 2, shown},
         {ChannelEvent::ManualOnLocked, 2, 4.0}, {ChannelEvent::AutoOn, 2, 1.0},
         {ChannelEvent::ManualOff, 1, 0.0},      {ChannelEvent::ManualOn, 1, 2.0},
         {ChannelEvent::AllOff, 0, 0.0},         {ChannelEvent::AllOn, 0, 0.0},
@@ -178,6 +184,87 @@ void TestJournal::crashCutLineDoesNotSwallowNextEvent()
     QCOMPARE(r.skipped, 1);
     QCOMPARE(r.events.size(), 2);
     QCOMPARE(r.events[1].nChannel, 2);
+    TestSink sink;
+    CJournalModule journal(nullptr);
+    QCOMPARE(journal.LastStatus(),
+             QStringLiteral("Ereignisprotokoll: 1 beschädigte Zeile übersprungen"));
+}
+
+void TestJournal::namesWithLineBreaksReadBackAfterRestart()
+{
+    const QStringList names = {
+        QStringLiteral("A;B"),       QStringLiteral("Zitat \"x\""),  QStringLiteral("oben\nunten"),
+        QStringLiteral("CR\rmitte"), QStringLiteral("CRLF\r\nzwei"), QStringLiteral(" führend"),
+        QStringLiteral("\n"),        QStringLiteral("ende\r\n"),     QStringLiteral("\";\n\"\";"),
+        QStringLiteral("=cmd|calc"),
+    };
+    {
+        TestSink sink;
+        CJournalModule journal(nullptr);
+        Panel p;
+        for (int i = 0; i < names.size(); ++i) {
+            p.view.m_strName[i + 4] = names[i];
+            p.view.OnCmdMsg(kChannelIds[i + 4].imageOn);
+        }
+        journal.FlushFile();
+    }
+    // A line cut by a crash inside a quoted name, then the next run's event.
+    AppendRaw(CJournalFile::DefaultPath(), "2026-03-01 12:00:01.000;4;\"halb\nabge");
+    {
+        CJournalFile file(CJournalFile::DefaultPath());
+        QVERIFY(file.Append(MakeEvent(3, 1.0)));
+    }
+
+    TestSink sink;
+    CJournalModule journal(nullptr);
+    const QVector<JournalEvent>& evs = journal.Events();
+    QCOMPARE(evs.size(), names.size() + 1);
+    for (int i = 0; i < names.size(); ++i) {
+        QCOMPARE(evs[i].strName, names[i]);
+        QCOMPARE(evs[i].nChannel, i + 5);
+        QCOMPARE(evs[i].kind, ChannelEvent::ManualOff);
+    }
+    QCOMPARE(evs.constLast().strName, MakeEvent(3, 0).strName);
+    QCOMPARE(journal.SkippedLines(), 2); // the two halves of the cut line
+}
+
+void TestJournal::hugeJournalLoadsOnlyItsNewestPart()
+{
+    // Far beyond what the program writes: a rotated file and a current one
+    // larger than the whole load bound. Only the newest lines are read.
+    const QString path = CJournalFile::DefaultPath();
+    QVERIFY(QDir().mkpath(JournalDir()));
+    AppendRaw(path + QStringLiteral(".1"), "2026-03-01 11:00:00.000;1;alt;1;Abschaltung\n");
+    const int n = 60000;
+    QByteArray bytes = "Zeit;Kanal;Name;Strom (A);Ereignis;Hinweis\n";
+    bytes.reserve(n * 64);
+    qsizetype lineLength = 0;
+    for (int i = 0; i < n; ++i) {
+        const QByteArray line = QByteArray("2026-03-01 12:00:00.000;7;Name;") +
+                                QByteArray::number(100000 + i) + ";Abschaltung;\n";
+        lineLength = line.size();
+        bytes += line;
+    }
+    AppendRaw(path, bytes);
+    const qint64 bound = 2 * CJournalFile::kDefaultMaxBytes; // the newest 2 MiB
+    QVERIFY(bytes.size() > bound);
+
+    TestSink sink;
+    CJournalModule journal(nullptr);
+    const QVector<JournalEvent>& evs = journal.Events();
+    QCOMPARE(evs.size(), qsizetype(bound / lineLength));
+    QCOMPARE(evs.constLast().dCurrent, double(100000 + n - 1));
+    QCOMPARE(evs.constFirst().dCurrent, double(100000 + n - evs.size()));
+    QCOMPARE(journal.SkippedLines(), 0);
+    QVERIFY2(journal.LastStatus().contains(QStringLiteral("ältere Einträge ausgelassen")),
+             qPrintable(journal.LastStatus()));
+
+    // Within the bound the rotated file is read as well, and nothing is said.
+    QVERIFY(QFile::resize(path, 0));
+    AppendRaw(path, "2026-03-01 12:00:00.000;7;Name;2;Abschaltung\n");
+    CJournalModule again(nullptr);
+    QCOMPARE(again.Events().size(), 2);
+    QVERIFY(again.LastStatus().isEmpty());
 }
 
 void TestJournal::olderJournalWithoutDetailReadsBack()
@@ -250,6 +337,38 @@ void TestJournal::unwritableJournalWarnsOnceAndMeasuringGoesOn()
     QCoreApplication::processEvents();
     QCOMPARE(journal.LastStatus(), warning);
     QCOMPARE(sink.boxes.size(), 0);
+
+    // Writing works again: the warning goes, and comes back at the next failure.
+    QVERIFY(QDir().rmdir(CJournalFile::DefaultPath()));
+    p.view.OnAlleAus();
+    QTRY_VERIFY(journal.LastStatus().isEmpty());
+    QCOMPARE(CJournalFile(CJournalFile::DefaultPath()).Load().events.size(), 1);
+}
+
+void TestJournal::currentIsStoredAsShown()
+{
+    {
+        TestSink sink;
+        CJournalModule journal(nullptr);
+        Panel p;
+        p.view.m_channel[1].m_dStrom = 100.0 / 255.0 * 5.0 + 3.0; // 4.96078... from a converter
+        p.view.OnTimer(1);
+        QCOMPARE(journal.Events().size(), 1);
+        QCOMPARE(journal.Events()[0].dCurrent, p.view.m_channel[1].m_dAnzeigestrom);
+        journal.FlushFile();
+    }
+    QFile f(CJournalFile::DefaultPath());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    QVERIFY2(text.contains(";4.96;Abschaltung"), text.constData());
+    // An older run's line with every digit shows as the view would have.
+    f.close();
+    AppendRaw(CJournalFile::DefaultPath(),
+              "2026-03-01 12:00:00.000;1;x;1.392156862745098;Abschaltung\n");
+    TestSink sink;
+    CJournalModule journal(nullptr);
+    QCOMPARE(journal.Events().size(), 2);
+    QCOMPARE(journal.Events()[1].dCurrent, 1.39);
 }
 
 void TestJournal::writerKeepsOrderAndWritesAllBeforeExit()
@@ -346,6 +465,49 @@ void TestJournal::historyIsPerViewAndDroppedOnClose()
     QVERIFY(!journal.History(gone));
     b.view.OnTimer(1);
     QCOMPARE(journal.History(&b.view)->Size(), 2);
+}
+
+// Measuring stands still at a cutoff; the history goes on once a second with
+// what the channels show, or with a hardware source's readings.
+void TestJournal::historyGoesOnThroughACutoff()
+{
+    struct Source : IChannelSource
+    {
+        double value = 0.5;
+        bool ReadCurrent(int k, double& current, bool& stale) override
+        {
+            if (k != 5)
+                return false;
+            current = value;
+            stale = false;
+            return true;
+        }
+    };
+    TestSink sink;
+    CJournalModule journal(nullptr);
+    Panel p;
+    p.view.OnTimer(1);
+    p.view.OnTimer(4); // measuring runs: its own ticks make the points
+    QCOMPARE(journal.History(&p.view)->Size(), 1);
+    p.view.m_channel[1].m_dStrom = 4.6;
+    p.view.OnTimer(1); // cut off
+    QVERIFY(!p.view.IsTimerRunning(CVelkorView::kMessTimer));
+    for (int i = 0; i < 3; ++i)
+        p.view.OnTimer(4);
+    const CViewHistory* h = journal.History(&p.view);
+    QCOMPARE(h->Size(), 5);
+    QCOMPARE(h->Current(4, 2), float(p.view.m_channel[1].m_dAnzeigestrom));
+    QVERIFY(h->Current(4, 2) > 4.5f);
+    QCOMPARE(h->Current(4, 1), 2.0f);
+
+    Source source;
+    p.view.SetChannelSource(&source);
+    source.value = 0.4567;
+    p.view.OnTimer(4);
+    QCOMPARE(h->Size(), 6);
+    QCOMPARE(h->Current(5, 5), 0.45f);
+    QCOMPARE(p.view.m_channel[4].m_dAnzeigestrom, 0.0); // the shown number stands still
+    p.view.SetChannelSource(nullptr);
 }
 
 QTEST_MAIN(TestJournal)

@@ -91,6 +91,8 @@ private slots:
     void exportsReadBackInEitherNotation_data();
     void exportsReadBackInEitherNotation();
     void journalExportNewestFirst();
+    void formulaCellsNeutralisedJournalKeepsNames();
+    void numbersWithFifteenDigitsWithoutExponent();
     void unwritablePlaceGivesGermanMessage();
     void shortWriteKeepsTheOldFile();
     void commandsNeedADocumentAndAskForAName();
@@ -160,8 +162,80 @@ void TestJournalExport::journalExportNewestFirst()
     QCOMPARE(r.size(), 3);
     QCOMPARE(r[1].fields[4], QStringLiteral("Abschaltung"));
     QCOMPARE(r[1].fields[1], QStringLiteral("2"));
-    QCOMPARE(r[1].fields[3], QStringLiteral("4,6"));
+    QCOMPARE(r[1].fields[3], QStringLiteral("4,59")); // as the view shows 4.6 A
     QCOMPARE(r[2].fields[4], QStringLiteral("Manuell aus"));
+}
+
+void TestJournalExport::formulaCellsNeutralisedJournalKeepsNames()
+{
+    const QStringList names = {QStringLiteral("=cmd|calc"), QStringLiteral("+1"),
+                               QStringLiteral("-x"),        QStringLiteral("@SUMME(A1)"),
+                               QStringLiteral("\tTab"),     QStringLiteral("\rCR"),
+                               QStringLiteral("a=b"),       QStringLiteral(" =leer")};
+    const auto neutral = [](const QString& n) {
+        return n.isEmpty() || QStringLiteral("=+-@\t\r").contains(n[0]) ? u'\'' + n : n;
+    };
+    TestSink sink;
+    CJournalModule journal(nullptr);
+    Panel p;
+    for (int i = 0; i < names.size(); ++i) {
+        p.view.m_strName[i + 4] = names[i];
+        p.view.m_dlgVerbrauch.m_strName[i + 4] = names[i];
+        p.view.m_dlgMaximalwerte.m_strName[i + 4] = names[i];
+        p.view.OnCmdMsg(kChannelIds[i + 4].imageOn);
+    }
+    QTemporaryDir dir;
+    const QString v = dir.filePath(QStringLiteral("v.csv"));
+    const QString h = dir.filePath(QStringLiteral("h.csv"));
+    const QString j = dir.filePath(QStringLiteral("j.csv"));
+    QVERIFY(journal.ExportVerbrauch(p.view, v));
+    QVERIFY(journal.ExportHoechstwerte(p.view, h));
+    QVERIFY(journal.ExportJournal(j));
+    const QVector<CsvRecord> vr = ReadCsv(v, u';');
+    const QVector<CsvRecord> hr = ReadCsv(h, u';');
+    const QVector<CsvRecord> jr = ReadCsv(j, u';');
+    QCOMPARE(jr.size(), names.size() + 1);
+    for (int i = 0; i < names.size(); ++i) {
+        QCOMPARE(vr[i + 5].fields[1], neutral(names[i]));
+        QCOMPARE(hr[i + 5].fields[1], neutral(names[i]));
+        QCOMPARE(jr[names.size() - i].fields[2], neutral(names[i])); // newest first
+    }
+    QCOMPARE(vr[5].fields[1], QStringLiteral("'=cmd|calc"));
+
+    // The journal itself keeps the names exactly.
+    journal.FlushFile();
+    const CJournalFile::LoadResult back = CJournalFile(CJournalFile::DefaultPath()).Load();
+    QCOMPARE(back.events.size(), names.size());
+    for (int i = 0; i < names.size(); ++i)
+        QCOMPARE(back.events[i].strName, names[i]);
+}
+
+void TestJournalExport::numbersWithFifteenDigitsWithoutExponent()
+{
+    TestSink sink;
+    CJournalModule journal(nullptr);
+    Panel p;
+    p.view.m_dlgVerbrauch.m_dGesamt = 0.012914999999999975;
+    p.view.m_dlgVerbrauch.m_dEnergie[0] = 0.0000088;
+    p.view.m_dlgVerbrauch.m_dEnergie[1] = -0.0000012345678901234567;
+    p.view.m_dlgVerbrauch.m_dEnergie[2] = 1e20;
+    p.view.m_dlgVerbrauch.m_dEnergie[3] = 9.9999999999999999e-7; // rounds up to 0,000001
+    p.view.m_dlgVerbrauch.m_dEnergie[4] = -0.0;
+    p.view.m_dlgMaximalwerte.m_dMax[0] = 1.392156862745098;
+    QTemporaryDir dir;
+    const QString v = dir.filePath(QStringLiteral("v.csv"));
+    const QString h = dir.filePath(QStringLiteral("h.csv"));
+    QVERIFY(journal.ExportVerbrauch(p.view, v));
+    QVERIFY(journal.ExportHoechstwerte(p.view, h));
+    const QVector<CsvRecord> vr = ReadCsv(v, u';');
+    QCOMPARE(vr[17].fields[3], QStringLiteral("0,012915"));
+    QCOMPARE(vr[1].fields[3], QStringLiteral("0,0000088"));
+    QCOMPARE(vr[2].fields[3], QStringLiteral("-0,00000123456789012346"));
+    QCOMPARE(vr[3].fields[3], QStringLiteral("100000000000000000000"));
+    QCOMPARE(vr[4].fields[3], QStringLiteral("0,000001"));
+    QCOMPARE(vr[5].fields[3], QStringLiteral("0"));
+    QCOMPARE(vr[1].fields[2], FormatNumber(1234.5)); // the dialogs' notation
+    QCOMPARE(ReadCsv(h, u';')[1].fields[2], QStringLiteral("1,3921568627451"));
 }
 
 void TestJournalExport::unwritablePlaceGivesGermanMessage()

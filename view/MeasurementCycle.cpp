@@ -33,6 +33,8 @@ void CVelkorView::OnTimer(quintptr nIDEvent)
         break;
     case kVerbrauchTimer:
         OnVerbrauchstakt();
+        if (!IsTimerRunning(kMessTimer))
+            NotifyStandstill(*this); // the history goes on through a cutoff
         break;
     default:
         break;

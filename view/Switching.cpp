@@ -39,12 +39,15 @@ void CVelkorView::ShowSwitch(int i, bool bOn)
     }
 }
 
+// A channel another source reads keeps that source's reading, not the test
+// value: what the view and its listeners see.
 void CVelkorView::SourceOff(int i)
 {
     if (i == kRampenKanal)
         m_bRampeGestoppt = 1;
     if (i <= kRampenKanal)
         m_channel[i].m_dStrom = 0.0;
+    TakeSourceReading(i);
 }
 
 // The ramp goes on from where it stopped, one step higher.
@@ -56,6 +59,7 @@ void CVelkorView::SourceOn(int i)
     } else if (i < kRampenKanal) {
         m_channel[i].m_dStrom = kFesterStrom[i];
     }
+    TakeSourceReading(i); // also: the lock judges the present reading, not the one at the cutoff
 }
 
 // Switching off never touches the cutoff flag or the timers.
@@ -72,8 +76,6 @@ void CVelkorView::OnSchalterEin(int nChannel)
     const int i = nChannel - 1;
     SourceOn(i);
     ChannelState& ch = m_channel[i];
-    if (ch.m_bAbgeschaltet)
-        TakeSourceReading(i); // the lock judges the present reading, not the one at the cutoff
     if (m_dAbschaltstrom[i] - m_dHysterese[i] > ch.m_dStrom || ch.m_bAbgeschaltet == 0) {
         ShowSwitch(i, true);
         ch.m_bAbgeschaltet = 0;

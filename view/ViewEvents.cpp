@@ -8,6 +8,13 @@ QList<IViewListener*>& listeners()
     static QList<IViewListener*> list;
     return list;
 }
+
+// Switching runs on the window's thread only.
+QString& currentOrigin()
+{
+    static QString origin;
+    return origin;
+}
 } // namespace
 
 void AddViewListener(IViewListener* listener)
@@ -48,9 +55,30 @@ void NotifyMeasured(CVelkorView& view)
         l->OnMeasured(view);
 }
 
+void NotifyStandstill(CVelkorView& view)
+{
+    for (IViewListener* l : QList<IViewListener*>(listeners()))
+        l->OnStandstill(view);
+}
+
 void NotifyHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
                          const QString& detail)
 {
     for (IViewListener* l : QList<IViewListener*>(listeners()))
         l->OnHardwareEvent(view, kind, nChannel, current, detail);
+}
+
+QString CurrentSwitchOrigin()
+{
+    return currentOrigin();
+}
+
+ScopedSwitchOrigin::ScopedSwitchOrigin(const QString& origin) : m_previous(currentOrigin())
+{
+    currentOrigin() = origin;
+}
+
+ScopedSwitchOrigin::~ScopedSwitchOrigin()
+{
+    currentOrigin() = m_previous;
 }

@@ -4,8 +4,9 @@
 // view's life. Listeners are program-wide; they must not show message boxes
 // from inside a callback, since callbacks run in the middle of a tick.
 
+#include <QString>
+
 class CVelkorView;
-class QString;
 
 enum class ChannelEvent
 {
@@ -33,6 +34,9 @@ public:
     virtual void OnChannelEvent(CVelkorView&, ChannelEvent, int /*nChannel*/, double /*current*/) {}
     // After every measurement tick, with the new shown currents in place.
     virtual void OnMeasured(CVelkorView&) {}
+    // Once a second while measuring stands still after a cutoff: the shown
+    // currents stay as they were, a hardware source's readings go on.
+    virtual void OnStandstill(CVelkorView&) {}
     // Transfer errors of the hardware and their end, outside any tick; detail
     // says what failed.
     virtual void OnHardwareEvent(CVelkorView&, ChannelEvent, int /*nChannel*/, double /*current*/,
@@ -59,6 +63,23 @@ void NotifyViewOpened(CVelkorView& view);
 void NotifyViewClosing(CVelkorView& view);
 void NotifyChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current);
 void NotifyMeasured(CVelkorView& view);
+void NotifyStandstill(CVelkorView& view);
 // Used by the hardware add-on.
 void NotifyHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
                          const QString& detail);
+
+// Who switches: empty for the window itself; a command path from outside (the
+// web panel, MQTT) names itself for the time of its call, and the journal
+// records it with the switching events.
+QString CurrentSwitchOrigin();
+class ScopedSwitchOrigin
+{
+public:
+    explicit ScopedSwitchOrigin(const QString& origin);
+    ~ScopedSwitchOrigin();
+    ScopedSwitchOrigin(const ScopedSwitchOrigin&) = delete;
+    ScopedSwitchOrigin& operator=(const ScopedSwitchOrigin&) = delete;
+
+private:
+    QString m_previous;
+};

@@ -1,0 +1,38 @@
+#pragma once
+// The state of a view's channels at one moment, as it leaves the process (web
+// panel, MQTT): taken on the window's thread after each tick and each
+// switching event, then handed to other threads as a plain value.
+
+#include <QDateTime>
+#include <QString>
+#include <array>
+
+class CVelkorView;
+
+struct ChannelRecord
+{
+    int nNumber = 0; // 1 ... 16
+    QString strName;
+    double dCurrent = 0.0; // A, as shown (cut to 0.01 A)
+    bool bOn = false;      // shows its on image
+    bool bCutOff = false;  // cut off: the short-circuit lock holds
+    bool bAlarm = false;   // at or above the Alarmstrom: the bar is not green
+    bool bStale = false;   // a reading kept from before a failed transfer
+    double dMaximalstrom = 0.0;
+    double dAlarmstrom = 0.0;
+    double dAbschaltstrom = 0.0;
+    int nBarPercent = 0; // the bar's position, 0 ... 100
+    quint32 nBarRgb = 0; // the bar's colour, 0xRRGGBB
+
+    bool operator==(const ChannelRecord&) const = default;
+};
+
+struct ChannelSnapshot
+{
+    static constexpr int kChannels = 16;
+    QString strStation;
+    QDateTime time;
+    std::array<ChannelRecord, kChannels> channels;
+};
+
+ChannelSnapshot TakeSnapshot(const CVelkorView& view, const QString& station);

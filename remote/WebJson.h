@@ -1,0 +1,21 @@
+#pragma once
+// The JSON shapes of the remote interfaces: the state, the changes between two
+// states, and journal events.
+
+#include "journal/JournalEvent.h"
+#include "remote/ChannelSnapshot.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QVector>
+
+QJsonObject ChannelJson(const ChannelRecord& r);
+// {"station", "time", "channels": [...]}
+QJsonObject StateJson(const ChannelSnapshot& snap);
+// The channels whose fields changed, each with "number" and only the changed
+// fields; empty when nothing changed.
+QJsonArray ChangedChannelsJson(const ChannelSnapshot& before, const ChannelSnapshot& now);
+
+QJsonObject JournalEventJson(const JournalEvent& ev);
+// The last nLimit events, oldest first.
+QJsonArray JournalJson(const QVector<JournalEvent>& events, int nLimit);

@@ -1,0 +1,274 @@
+#include "remote/WebModule.h"
+
+#include "framework/MDIFrame.h"
+#include "journal/JournalModule.h"
+#include "remote/WebJson.h"
+#include "view/VelkorView.h"
+
+#include <QFile>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QStatusBar>
+#include <cstdio>
+
+namespace {
+
+const QString kOrigin = QStringLiteral("Web");
+
+QHostAddress ListenAddress(const QString& text)
+{
+    if (text.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return QHostAddress(QHostAddress::LocalHost);
+    if (text == QLatin1String("*"))
+        return QHostAddress(QHostAddress::Any);
+    return QHostAddress(text);
+}
+
+bool SameEvent(const JournalEvent& a, const JournalEvent& b)
+{
+    return a.time == b.time && a.nChannel == b.nChannel && a.kind == b.kind &&
+           a.dCurrent == b.dCurrent && a.strDetail == b.strDetail && a.strName == b.strName;
+}
+
+} // namespace
+
+CWebModule::CWebModule(CMDIFrameWnd* frame, CJournalModule* journal, const WebConfig& config,
+                       const WebServerLimits& limits)
+    : m_frame(frame), m_journal(journal), m_config(config), m_limits(limits),
+      m_context(std::make_unique<QObject>()), m_stopping(std::make_shared<std::atomic<bool>>(false))
+{
+    m_config.strStation = m_config.Station();
+    AddViewListener(this);
+}
+
+CWebModule::~CWebModule()
+{
+    RemoveViewListener(this);
+    Stop();
+}
+
+QString CWebModule::Url() const
+{
+    QString host = m_config.strAddress;
+    if (host.contains(QLatin1Char(':')))
+        host = QLatin1Char('[') + host + QLatin1Char(']');
+    return QStringLiteral("%1://%2:%3/")
+        .arg(m_config.UsesTls() ? QStringLiteral("https") : QStringLiteral("http"), host)
+        .arg(m_nPort);
+}
+
+void CWebModule::Report(const QString& text, bool bWarning)
+{
+    m_strStatus = text;
+    if (bWarning)
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    if (m_frame)
+        m_frame->statusBar()->showMessage(text);
+}
+
+bool CWebModule::MakeTls(std::optional<QSslConfiguration>& tls, QString& error) const
+{
+    if (!m_config.UsesTls())
+        return true;
+    QFile certFile(m_config.strCertificate);
+    QFile keyFile(m_config.strKey);
+    if (!certFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("Zertifikat oder Schlüssel kann nicht gelesen werden");
+        return false;
+    }
+    const QList<QSslCertificate> certs = QSslCertificate::fromData(certFile.readAll());
+    const QByteArray keyData = keyFile.readAll();
+    QSslKey key(keyData, QSsl::Rsa);
+    if (key.isNull())
+        key = QSslKey(keyData, QSsl::Ec);
+    if (certs.isEmpty() || key.isNull()) {
+        error = QStringLiteral("Zertifikat oder Schlüssel ist ungültig");
+        return false;
+    }
+    QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
+    conf.setLocalCertificateChain(certs);
+    conf.setPrivateKey(key);
+    conf.setPeerVerifyMode(QSslSocket::VerifyNone);
+    tls = conf;
+    return true;
+}
+
+bool CWebModule::Start()
+{
+    if (!m_config.bEnabled || m_server)
+        return m_server != nullptr;
+    const QHostAddress address = ListenAddress(m_config.strAddress);
+    std::optional<QSslConfiguration> tls;
+    QString error;
+    if (address.isNull())
+        error = QStringLiteral("ungültige Adresse \u201E%1\u201C").arg(m_config.strAddress);
+    else
+        MakeTls(tls, error);
+
+    if (error.isEmpty()) {
+        *m_stopping = false;
+        WebBackend backend;
+        backend.context = m_context.get();
+        backend.stopping = m_stopping;
+        backend.switchChannel = [this](int k, bool on) { return Switch(k, on); };
+        backend.journal = [this](int n) { return Journal(n); };
+        m_thread.setObjectName(QStringLiteral("korva-web"));
+        m_thread.start();
+        m_anchor = new QObject;
+        m_anchor->moveToThread(&m_thread);
+        // The server is made on its own thread so that everything it owns lives there.
+        QMetaObject::invokeMethod(
+            m_anchor,
+            [&] {
+                auto* server = new CWebServer(backend, m_config.password, m_limits);
+                if (server->Listen(address, m_config.nPort, tls, &error))
+                    m_server = server;
+                else
+                    delete server;
+            },
+            Qt::BlockingQueuedConnection);
+        if (!m_server)
+            Stop();
+    }
+    if (!m_server) {
+        Report(QStringLiteral("Warnung: Das Web-Panel kann nicht auf %1:%2 starten (%3); das "
+                              "Programm läuft ohne es weiter.")
+                   .arg(m_config.strAddress)
+                   .arg(m_config.nPort)
+                   .arg(error),
+               true);
+        return false;
+    }
+    m_nPort = m_server->Port();
+    if (!tls && !address.isLoopback())
+        Report(QStringLiteral("Warnung: Das Web-Panel ist unter %1 ohne TLS über das Netz "
+                              "erreichbar; Passwort und Sitzung gehen unverschlüsselt.")
+                   .arg(Url()),
+               true);
+    Report(QStringLiteral("Web-Panel: %1").arg(Url()), false);
+    if (m_view)
+        SchedulePublish();
+    return true;
+}
+
+void CWebModule::Stop()
+{
+    *m_stopping = true; // a request waiting for this thread gives up
+    if (m_anchor) {
+        CWebServer* server = m_server;
+        m_server = nullptr;
+        QMetaObject::invokeMethod(
+            m_anchor, [server] { delete server; }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(m_anchor, &QObject::deleteLater, Qt::QueuedConnection);
+        m_anchor = nullptr;
+    }
+    m_thread.quit();
+    m_thread.wait();
+    m_nPort = 0;
+}
+
+void CWebModule::SetPassword(const WebPasswordHash& password)
+{
+    m_config.password = password;
+    if (CWebServer* server = m_server)
+        QMetaObject::invokeMethod(
+            server, [server, password] { server->SetPassword(password); }, Qt::QueuedConnection);
+}
+
+// ---- the served view ----
+
+void CWebModule::OnViewOpened(CVelkorView& view)
+{
+    if (m_view) {
+        m_waiting.append(&view);
+        return;
+    }
+    m_view = &view;
+    SchedulePublish();
+}
+
+void CWebModule::OnViewClosing(CVelkorView& view)
+{
+    m_waiting.removeAll(&view);
+    if (&view != m_view)
+        return;
+    m_view = nullptr;
+    while (!m_view && !m_waiting.isEmpty())
+        m_view = m_waiting.takeFirst();
+    SchedulePublish();
+}
+
+void CWebModule::OnChannelEvent(CVelkorView& view, ChannelEvent, int, double)
+{
+    if (&view == m_view)
+        SchedulePublish();
+}
+
+void CWebModule::OnMeasured(CVelkorView& view)
+{
+    if (&view == m_view)
+        SchedulePublish();
+}
+
+void CWebModule::OnHardwareEvent(CVelkorView& view, ChannelEvent, int, double, const QString&)
+{
+    if (&view == m_view)
+        SchedulePublish();
+}
+
+// Callbacks come in the middle of a tick or a switching: the snapshot is taken
+// once the view is done, and several events in a row make one.
+void CWebModule::SchedulePublish()
+{
+    if (m_bPublishPending || !m_server)
+        return;
+    m_bPublishPending = true;
+    QMetaObject::invokeMethod(
+        m_context.get(), [this] { Publish(); }, Qt::QueuedConnection);
+}
+
+void CWebModule::Publish()
+{
+    m_bPublishPending = false;
+    if (!m_server || !m_view)
+        return;
+    const ChannelSnapshot snap = TakeSnapshot(*m_view, m_config.strStation);
+    const QVector<JournalEvent> events = NewJournalEvents();
+    CWebServer* server = m_server;
+    QMetaObject::invokeMethod(
+        server, [server, snap, events] { server->Publish(snap, events); }, Qt::QueuedConnection);
+}
+
+// The journal's events after the last one handed over, at most the page's
+// share of them.
+QVector<JournalEvent> CWebModule::NewJournalEvents()
+{
+    if (!m_journal)
+        return {};
+    const QVector<JournalEvent>& all = m_journal->Events();
+    qsizetype first = std::max<qsizetype>(0, all.size() - CWebServer::kRecentEvents);
+    if (m_lastSent) {
+        for (qsizetype i = all.size() - 1; i >= first; --i) {
+            if (SameEvent(all.at(i), *m_lastSent)) {
+                first = i + 1;
+                break;
+            }
+        }
+    }
+    if (!all.isEmpty())
+        m_lastSent = all.last();
+    return all.mid(first);
+}
+
+std::optional<SwitchResult> CWebModule::Switch(int nChannel, bool bOn)
+{
+    if (!m_view)
+        return std::nullopt;
+    return nChannel == 0 ? SwitchAll(*m_view, bOn, kOrigin)
+                         : SwitchChannel(*m_view, nChannel, bOn, kOrigin);
+}
+
+QJsonArray CWebModule::Journal(int nLimit) const
+{
+    return m_journal ? JournalJson(m_journal->Events(), nLimit) : QJsonArray();
+}

@@ -1,0 +1,73 @@
+#pragma once
+// The web panel as an add-on: serves the first open view's state on a thread
+// of its own and takes switching from the web into the view's own handlers.
+// Works the same with and without a window; never shows a message box.
+
+#include "remote/WebConfig.h"
+#include "remote/WebServer.h"
+#include "view/ViewEvents.h"
+
+#include <QList>
+#include <QPointer>
+#include <QThread>
+#include <atomic>
+#include <memory>
+
+class CJournalModule;
+class CMDIFrameWnd;
+class CVelkorView;
+
+class CWebModule : public IViewListener
+{
+public:
+    CWebModule(CMDIFrameWnd* frame, CJournalModule* journal, const WebConfig& config,
+               const WebServerLimits& limits = {});
+    ~CWebModule() override;
+
+    // Starts listening when the panel is enabled; a failure is reported on
+    // standard error and in the status bar, and the program goes on without it.
+    bool Start();
+    void Stop();
+    bool IsRunning() const { return m_server != nullptr; }
+    quint16 Port() const { return m_nPort; }
+    QString Url() const;
+    QString LastStatus() const { return m_strStatus; }
+    CVelkorView* View() const { return m_view; }
+    // For tests: the server object (lives on its own thread).
+    CWebServer* Server() const { return m_server; }
+    // A new password (from the settings) for the running server.
+    void SetPassword(const WebPasswordHash& password);
+
+    void OnViewOpened(CVelkorView& view) override;
+    void OnViewClosing(CVelkorView& view) override;
+    void OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel,
+                        double current) override;
+    void OnMeasured(CVelkorView& view) override;
+    void OnHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
+                         const QString& detail) override;
+
+private:
+    void Report(const QString& text, bool bWarning);
+    bool MakeTls(std::optional<QSslConfiguration>& tls, QString& error) const;
+    void SchedulePublish();
+    void Publish();
+    QVector<JournalEvent> NewJournalEvents();
+    std::optional<SwitchResult> Switch(int nChannel, bool bOn);
+    QJsonArray Journal(int nLimit) const;
+
+    CMDIFrameWnd* m_frame;
+    CJournalModule* m_journal;
+    WebConfig m_config;
+    WebServerLimits m_limits;
+    std::unique_ptr<QObject> m_context; // the server's calls land here
+    QThread m_thread;
+    QObject* m_anchor = nullptr; // on the server's thread
+    CWebServer* m_server = nullptr;
+    std::shared_ptr<std::atomic<bool>> m_stopping;
+    quint16 m_nPort = 0;
+    QString m_strStatus;
+    QPointer<CVelkorView> m_view;           // the view whose state is served
+    QList<QPointer<CVelkorView>> m_waiting; // opened later, in order
+    bool m_bPublishPending = false;
+    std::optional<JournalEvent> m_lastSent; // the newest journal event handed over
+};

@@ -1,0 +1,654 @@
+// The web panel against its real server on a loopback port: the JSON
+// interface, logins and sessions, the lock, pushes, HTTPS and a bounded
+// flood of bad requests.
+
+#include "helpers/TestSink.h"
+#include "helpers/ViewPanel.h"
+#include "journal/JournalModule.h"
+#include "remote/WebConfig.h"
+#include "remote/WebJson.h"
+#include "remote/WebModule.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSettings>
+#include <QSslSocket>
+#include <QStandardPaths>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+#include <memory>
+
+namespace {
+
+const QString kPassword = QStringLiteral("richtig-geheim");
+const QString kLockText = QStringLiteral("Kurzschluss erst beheben");
+
+struct Reply
+{
+    int status = 0; // 0: no HTTP answer
+    QByteArray head;
+    QByteArray body;
+    QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
+    QByteArray header(const QByteArray& name) const
+    {
+        for (const QByteArray& line : head.split('\n')) {
+            const int colon = line.indexOf(':');
+            if (colon > 0 && line.left(colon).trimmed().toLower() == name.toLower())
+                return line.mid(colon + 1).trimmed();
+        }
+        return {};
+    }
+};
+
+// Waits while serving the window thread's queue: switching runs there.
+bool WaitFor(const std::function<bool()>& done, int ms = 5000)
+{
+    QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// One request on its own connection, read to the end.
+Reply Http(quint16 port, const QByteArray& method, const QByteArray& path,
+           const QList<QByteArray>& headers = {}, const QByteArray& body = {}, bool tls = false,
+           int waitMs = 5000)
+{
+    std::unique_ptr<QTcpSocket> socket;
+    if (tls) {
+        auto* ssl = new QSslSocket;
+        ssl->setPeerVerifyMode(QSslSocket::VerifyNone);
+        ssl->connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
+        socket.reset(ssl);
+    } else {
+        socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QStringLiteral("127.0.0.1"), port);
+    }
+    QByteArray request = method + ' ' + path +
+                         " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
+                         "\r\nConnection: close\r\n";
+    for (const QByteArray& h : headers)
+        request += h + "\r\n";
+    if (!body.isEmpty() || method == "POST")
+        request +=
+            "Content-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size()) +
+            "\r\n";
+    request += "\r\n" + body;
+    QByteArray received;
+    QObject::connect(socket.get(), &QIODevice::readyRead, [&] { received += socket->readAll(); });
+    const auto connected = [&] {
+        auto* ssl = qobject_cast<QSslSocket*>(socket.get());
+        return ssl ? ssl->isEncrypted() : socket->state() == QAbstractSocket::ConnectedState;
+    };
+    if (WaitFor(
+            [&] { return connected() || socket->state() == QAbstractSocket::UnconnectedState; }) &&
+        connected())
+        socket->write(request);
+    // Done when the server closes or the announced body is complete.
+    const auto complete = [&] {
+        const int end = received.indexOf("\r\n\r\n");
+        if (end < 0)
+            return false;
+        Reply head;
+        head.head = received.left(end);
+        const QByteArray length = head.header("Content-Length");
+        return !length.isEmpty() && received.size() - end - 4 >= length.toLongLong();
+    };
+    WaitFor([&] { return socket->state() == QAbstractSocket::UnconnectedState || complete(); },
+            waitMs);
+    received += socket->readAll();
+
+    Reply r;
+    const int end = received.indexOf("\r\n\r\n");
+    if (!received.startsWith("HTTP/1.1 ") || end < 0)
+        return r;
+    r.status = received.mid(9, 3).toInt();
+    r.head = received.left(end);
+    r.body = received.mid(end + 4);
+    return r;
+}
+
+QByteArray CookieOf(const Reply& login)
+{
+    const QByteArray set = login.header("Set-Cookie");
+    return "Cookie: " + set.left(set.indexOf(';'));
+}
+
+QByteArray PasswordBody(const QString& password)
+{
+    return QJsonDocument(QJsonObject{{QStringLiteral("password"), password}}).toJson();
+}
+
+} // namespace
+
+class TestRemote : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void stateFollowsTheView();
+    void journalAndItsLimit();
+    void switchingNeedsPasswordAndLogin();
+    void switchingGoesThroughTheViewWithItsOrigin();
+    void lockedChannelAnswers409();
+    void crossSiteRequestsRefused();
+    void pushSendsFullStateThenChanges();
+    void failedLoginsAreLimited();
+    void floodOfBadRequests();
+    void httpsOnlyWithCertificate();
+    void takenPortIsAWarning();
+    void setWebPasswordStoresOnlyAHash();
+
+private:
+    Reply LoginAs(const QString& password) const
+    {
+        return Http(m_port, "POST", "/api/login", {}, PasswordBody(password));
+    }
+    void Tick() { m_panel->view.OnTimer(CVelkorView::kMessTimer); }
+
+    std::unique_ptr<TestSink> m_sink;
+    std::unique_ptr<CJournalModule> m_journal;
+    std::unique_ptr<CWebModule> m_web;
+    std::unique_ptr<ViewPanel> m_panel;
+    quint16 m_port = 0;
+};
+
+void TestRemote::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    m_sink = std::make_unique<TestSink>();
+    m_journal = std::make_unique<CJournalModule>(nullptr);
+    WebConfig config;
+    config.bEnabled = true;
+    config.nPort = 0;
+    config.strStation = QStringLiteral("Prüfstand");
+    WebServerLimits limits;
+    limits.nIdleMs = 1000;
+    limits.nMaxConnections = 200;
+    m_web = std::make_unique<CWebModule>(nullptr, m_journal.get(), config, limits);
+    QVERIFY(m_web->Start());
+    m_port = m_web->Port();
+    QVERIFY(m_port != 0);
+    QCOMPARE(m_web->LastStatus(), QStringLiteral("Web-Panel: http://127.0.0.1:%1/").arg(m_port));
+    m_panel = std::make_unique<ViewPanel>();
+    QCOMPARE(m_web->View(), &m_panel->view);
+    // The tests tick; the view's own timers would race with them.
+    m_panel->view.m_nAbfragezeit = 3600000;
+    m_panel->view.m_nTimerzeitMs = 3600000;
+    m_panel->view.KillTimer(CVelkorView::kMessTimer);
+    Tick();
+}
+
+void TestRemote::cleanupTestCase()
+{
+    m_panel.reset();
+    m_web.reset();
+    m_journal.reset();
+    m_sink.reset();
+}
+
+void TestRemote::stateFollowsTheView()
+{
+    CVelkorView& v = m_panel->view;
+    v.m_dAlarmstrom[0] = 1.5; // channel 1 carries 2 A while on: yellow
+    v.m_strName[1] = QStringLiteral("Pumpe \"Süd\"");
+    v.SetStale(4, true);
+    Tick();
+    Reply r;
+    QVERIFY(WaitFor([&] {
+        r = Http(m_port, "GET", "/api/state");
+        return r.json()
+            .value(QStringLiteral("channels"))
+            .toArray()
+            .at(3)[QStringLiteral("stale")]
+            .toBool();
+    }));
+    QCOMPARE(r.status, 200);
+    QVERIFY(r.header("Content-Type").startsWith("application/json"));
+    const QJsonObject state = r.json();
+    QCOMPARE(state[QStringLiteral("station")].toString(), QStringLiteral("Prüfstand"));
+    QVERIFY(QDateTime::fromString(state[QStringLiteral("time")].toString(), Qt::ISODateWithMs)
+                .isValid());
+    const QJsonArray channels = state[QStringLiteral("channels")].toArray();
+    QCOMPARE(channels.size(), 16);
+    for (int k = 1; k <= 16; ++k) {
+        const QJsonObject ch = channels.at(k - 1).toObject();
+        QCOMPARE(ch[QStringLiteral("number")].toInt(), k);
+        QCOMPARE(ch[QStringLiteral("name")].toString(), v.m_strName[k - 1]);
+        QCOMPARE(ch[QStringLiteral("current")].toDouble(), v.m_channel[k - 1].m_dAnzeigestrom);
+        QCOMPARE(ch[QStringLiteral("on")].toBool(), v.IsSwitchedOn(k));
+        QCOMPARE(ch[QStringLiteral("cutoff")].toBool(), false);
+        QCOMPARE(ch[QStringLiteral("maximalstrom")].toDouble(), v.m_dMaximalstrom[k - 1]);
+        QCOMPARE(ch[QStringLiteral("alarmstrom")].toDouble(), v.m_dAlarmstrom[k - 1]);
+        QCOMPARE(ch[QStringLiteral("abschaltstrom")].toDouble(), v.m_dAbschaltstrom[k - 1]);
+        QCOMPARE(ch[QStringLiteral("bar")].toInt(), v.m_ctlBalken[k - 1]->GetPos());
+        const QString painted = ColorFromRef(v.m_ctlBalken[k - 1]->GetBarColor()).name();
+        QCOMPARE(ch[QStringLiteral("colour")].toString(), painted);
+    }
+    QVERIFY(v.IsSwitchedOn(1));
+    QCOMPARE(channels.at(0)[QStringLiteral("current")].toDouble(), 2.0);
+    QCOMPARE(channels.at(0)[QStringLiteral("alarm")].toBool(), true);
+    QCOMPARE(channels.at(0)[QStringLiteral("colour")].toString(), QStringLiteral("#ffff00"));
+    QCOMPARE(channels.at(1)[QStringLiteral("name")].toString(), QStringLiteral("Pumpe \"Süd\""));
+    QCOMPARE(channels.at(3)[QStringLiteral("stale")].toBool(), true);
+    v.SetStale(4, false);
+    v.m_dAlarmstrom[0] = v.m_dAbschaltstrom[0];
+    Tick();
+}
+
+void TestRemote::journalAndItsLimit()
+{
+    m_panel->view.OnSchalterAus(7);
+    m_panel->view.OnSchalterEin(7);
+    Reply r = Http(m_port, "GET", "/api/journal?limit=2");
+    QCOMPARE(r.status, 200);
+    const QJsonArray events = r.json()[QStringLiteral("events")].toArray();
+    QCOMPARE(events.size(), 2);
+    QCOMPARE(events.at(0)[QStringLiteral("kind")].toString(),
+             EventKindText(ChannelEvent::ManualOff));
+    QCOMPARE(events.at(1)[QStringLiteral("kind")].toString(),
+             EventKindText(ChannelEvent::ManualOn));
+    QCOMPARE(events.at(1)[QStringLiteral("channel")].toInt(), 7);
+    QCOMPARE(events.at(1)[QStringLiteral("detail")].toString(), QString()); // a click
+    QCOMPARE(Http(m_port, "GET", "/api/journal").json()[QStringLiteral("events")].toArray().size(),
+             std::min<int>(20, int(m_journal->Events().size())));
+    for (const char* bad :
+         {"/api/journal?limit=abc", "/api/journal?limit=0", "/api/journal?limit=-5"})
+        QCOMPARE(Http(m_port, "GET", bad).status, 400);
+}
+
+void TestRemote::switchingNeedsPasswordAndLogin()
+{
+    QVERIFY(m_panel->view.IsSwitchedOn(5));
+    // No password set: switching and logging in are closed.
+    Reply r = Http(m_port, "POST", "/api/channels/5/off");
+    QCOMPARE(r.status, 403);
+    QVERIFY(r.json()[QStringLiteral("error")].toString().contains(QStringLiteral("kein Passwort")));
+    QCOMPARE(LoginAs(kPassword).status, 403);
+    QCOMPARE(Http(m_port, "POST", "/api/all/off").status, 403);
+
+    m_web->SetPassword(HashWebPassword(kPassword, 1000));
+    QVERIFY(WaitFor([&] {
+        return Http(m_port, "GET", "/api/session").json()[QStringLiteral("passwordSet")].toBool();
+    }));
+    QCOMPARE(Http(m_port, "POST", "/api/channels/5/off").status, 401);
+    QCOMPARE(Http(m_port, "POST", "/api/channels/5/off", {"Cookie: korva_session=00ff"}).status,
+             401);
+    QCOMPARE(LoginAs(QStringLiteral("falsch")).status, 401);
+    QCOMPARE(Http(m_port, "POST", "/api/login", {}, "{\"password\": ").status, 400);
+    QCOMPARE(Http(m_port, "POST", "/api/login", {}, "[1,2]").status, 400);
+    QVERIFY(m_panel->view.IsSwitchedOn(5));
+
+    const Reply login = LoginAs(kPassword);
+    QCOMPARE(login.status, 200);
+    const QByteArray set = login.header("Set-Cookie");
+    QVERIFY(set.startsWith("korva_session="));
+    for (const char* attr : {"HttpOnly", "SameSite=Strict", "Path=/", "Max-Age="})
+        QVERIFY2(set.contains(attr), set.constData());
+    QVERIFY(!set.contains("Secure"));
+    QCOMPARE(set.mid(14, set.indexOf(';') - 14).size(), 64);
+    const QByteArray cookie = CookieOf(login);
+    QVERIFY(
+        Http(m_port, "GET", "/api/session", {cookie}).json()[QStringLiteral("loggedIn")].toBool());
+
+    r = Http(m_port, "POST", "/api/channels/5/off", {cookie});
+    QCOMPARE(r.status, 200);
+    QVERIFY(!m_panel->view.IsSwitchedOn(5));
+    QCOMPARE(Http(m_port, "POST", "/api/channels/17/off", {cookie}).status, 404);
+    QCOMPARE(Http(m_port, "POST", "/api/channels/x/off", {cookie}).status, 404);
+    QCOMPARE(Http(m_port, "GET", "/api/channels/5/on", {cookie}).status, 405);
+
+    QCOMPARE(Http(m_port, "POST", "/api/logout", {cookie}).status, 200);
+    QCOMPARE(Http(m_port, "POST", "/api/channels/5/on", {cookie}).status, 401);
+    QVERIFY(!m_panel->view.IsSwitchedOn(5));
+}
+
+void TestRemote::switchingGoesThroughTheViewWithItsOrigin()
+{
+    const QByteArray cookie = CookieOf(LoginAs(kPassword));
+    const qsizetype before = m_journal->Events().size();
+    QCOMPARE(Http(m_port, "POST", "/api/channels/5/on", {cookie}).status, 200);
+    QVERIFY(m_panel->view.IsSwitchedOn(5));
+    QCOMPARE(m_journal->Events().size(), before + 1);
+    QCOMPARE(m_journal->Events().last().kind, ChannelEvent::ManualOn);
+    QCOMPARE(m_journal->Events().last().strDetail, QStringLiteral("Web"));
+    // Asking for the state shown changes nothing and records nothing.
+    QCOMPARE(Http(m_port, "POST", "/api/channels/5/on", {cookie}).status, 200);
+    QCOMPARE(m_journal->Events().size(), before + 1);
+
+    QCOMPARE(Http(m_port, "POST", "/api/all/off", {cookie}).status, 200);
+    for (int k = 1; k <= 16; ++k)
+        QVERIFY(!m_panel->view.IsSwitchedOn(k));
+    QCOMPARE(m_journal->Events().last().kind, ChannelEvent::AllOff);
+    QCOMPARE(m_journal->Events().last().strDetail, QStringLiteral("Web"));
+    QCOMPARE(Http(m_port, "POST", "/api/all/on", {cookie}).status, 200);
+    for (int k = 1; k <= 16; ++k)
+        QVERIFY(m_panel->view.IsSwitchedOn(k));
+    // A click afterwards is the window's own again.
+    m_panel->view.OnSchalterAus(9);
+    QCOMPARE(m_journal->Events().last().strDetail, QString());
+    m_panel->view.OnSchalterEin(9);
+}
+
+void TestRemote::lockedChannelAnswers409()
+{
+    CVelkorView& v = m_panel->view;
+    const QByteArray cookie = CookieOf(LoginAs(kPassword));
+    const double abschalt = v.m_dAbschaltstrom[0];
+    v.m_dAbschaltstrom[0] = 1.0; // channel 1 carries 2 A: cut off at the next tick
+    Tick();
+    QCOMPARE(v.m_channel[0].m_bAbgeschaltet, 1);
+    QVERIFY(!v.IsSwitchedOn(1));
+
+    Reply r = Http(m_port, "POST", "/api/channels/1/on", {cookie});
+    QCOMPARE(r.status, 409);
+    QCOMPARE(r.json()[QStringLiteral("error")].toString(), kLockText);
+    QVERIFY(!v.IsSwitchedOn(1));
+    QVERIFY(m_sink->boxes.isEmpty()); // taken by the command path, not shown
+    QCOMPARE(m_journal->Events().last().kind, ChannelEvent::ManualOnLocked);
+    QCOMPARE(m_journal->Events().last().strDetail, QStringLiteral("Web"));
+
+    r = Http(m_port, "POST", "/api/all/on", {cookie});
+    QCOMPARE(r.status, 409);
+    QCOMPARE(r.json()[QStringLiteral("locked")].toArray(), QJsonArray{1});
+    QVERIFY(v.IsSwitchedOn(2));
+    QVERIFY(!v.IsSwitchedOn(1));
+
+    // Through the state as well.
+    QVERIFY(WaitFor([&] {
+        return Http(m_port, "GET", "/api/state")
+            .json()[QStringLiteral("channels")]
+            .toArray()
+            .at(0)[QStringLiteral("cutoff")]
+            .toBool();
+    }));
+    QVERIFY(m_sink->boxes.isEmpty());
+
+    // A click still shows the message box as before.
+    m_sink->ExpectBoxes(1);
+    v.OnSchalterEin(1);
+    QCOMPARE(m_sink->boxes.size(), 1);
+    QCOMPARE(m_sink->boxes.first().text, kLockText);
+    m_sink->boxes.clear();
+
+    v.m_dAbschaltstrom[0] = abschalt;
+    QCOMPARE(Http(m_port, "POST", "/api/channels/1/on", {cookie}).status, 200);
+    QVERIFY(v.IsSwitchedOn(1));
+    Tick();
+}
+
+void TestRemote::crossSiteRequestsRefused()
+{
+    const QByteArray cookie = CookieOf(LoginAs(kPassword));
+    const QByteArray self = "Origin: http://127.0.0.1:" + QByteArray::number(m_port);
+    for (const QByteArray& foreign :
+         {QByteArray("Origin: http://evil.example"), QByteArray("Origin: null"),
+          QByteArray("Origin: http://127.0.0.1:1"), QByteArray("Sec-Fetch-Site: cross-site")}) {
+        const Reply r = Http(m_port, "POST", "/api/channels/6/off", {cookie, foreign});
+        QCOMPARE(r.status, 403);
+        QVERIFY(m_panel->view.IsSwitchedOn(6));
+        QCOMPARE(Http(m_port, "POST", "/api/login", {foreign}, PasswordBody(kPassword)).status,
+                 403);
+    }
+    QCOMPARE(
+        Http(m_port, "POST", "/api/channels/6/off", {cookie, self, "Sec-Fetch-Site: same-origin"})
+            .status,
+        200);
+    QVERIFY(!m_panel->view.IsSwitchedOn(6));
+    QCOMPARE(Http(m_port, "POST", "/api/channels/6/on", {cookie}).status, 200);
+}
+
+void TestRemote::pushSendsFullStateThenChanges()
+{
+    QTcpSocket stream;
+    QByteArray received;
+    QList<QJsonObject> messages;
+    connect(&stream, &QIODevice::readyRead, [&] {
+        received += stream.readAll();
+        int end = 0;
+        while ((end = received.indexOf("\n\n")) >= 0) {
+            const QByteArray event = received.left(end);
+            received.remove(0, end + 2);
+            const int data = event.indexOf("data: ");
+            if (data >= 0)
+                messages.append(QJsonDocument::fromJson(event.mid(data + 6)).object());
+        }
+    });
+    stream.connectToHost(QStringLiteral("127.0.0.1"), m_port);
+    QVERIFY(WaitFor([&] { return stream.state() == QAbstractSocket::ConnectedState; }));
+    stream.write("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    QVERIFY(WaitFor([&] { return !messages.isEmpty(); }));
+    const QJsonObject full = messages.takeFirst();
+    QCOMPARE(full[QStringLiteral("type")].toString(), QStringLiteral("state"));
+    QCOMPARE(full[QStringLiteral("state")][QStringLiteral("channels")].toArray().size(), 16);
+    QVERIFY(!full[QStringLiteral("journal")].toArray().isEmpty());
+    QVERIFY(full[QStringLiteral("journal")].toArray().size() <= 20);
+    WaitFor([] { return false; }, 200); // updates still under way from before
+    messages.clear();
+
+    // Only the ramp on channel 3 moves between two ticks.
+    Tick();
+    QVERIFY(WaitFor([&] { return !messages.isEmpty(); }));
+    QJsonObject delta = messages.takeFirst();
+    QCOMPARE(delta[QStringLiteral("type")].toString(), QStringLiteral("delta"));
+    QJsonArray changed = delta[QStringLiteral("channels")].toArray();
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed.at(0)[QStringLiteral("number")].toInt(), 3);
+    QVERIFY(changed.at(0).toObject().contains(QStringLiteral("current")));
+    QVERIFY(!changed.at(0).toObject().contains(QStringLiteral("name")));
+    QVERIFY(!delta.contains(QStringLiteral("journal")));
+
+    // A switching arrives with its journal event.
+    m_panel->view.OnSchalterAus(8);
+    QVERIFY(WaitFor([&] { return !messages.isEmpty(); }));
+    delta = messages.takeFirst();
+    changed = delta[QStringLiteral("channels")].toArray();
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed.at(0)[QStringLiteral("number")].toInt(), 8);
+    QCOMPARE(changed.at(0)[QStringLiteral("on")].toBool(), false);
+    const QJsonArray events = delta[QStringLiteral("journal")].toArray();
+    QCOMPARE(events.size(), 1);
+    QCOMPARE(events.at(0)[QStringLiteral("channel")].toInt(), 8);
+    m_panel->view.OnSchalterEin(8);
+
+    // The stream is not closed as idle.
+    WaitFor([] { return false; }, 1500);
+    QCOMPARE(stream.state(), QAbstractSocket::ConnectedState);
+}
+
+void TestRemote::failedLoginsAreLimited()
+{
+    for (int i = 0; i < 4; ++i) // one failure happened before
+        QCOMPARE(LoginAs(QStringLiteral("falsch%1").arg(i)).status, 401);
+    const Reply r = LoginAs(kPassword);
+    QCOMPARE(r.status, 429);
+    QVERIFY(r.header("Set-Cookie").isEmpty());
+    // Reading stays open.
+    QCOMPARE(Http(m_port, "GET", "/api/state").status, 200);
+}
+
+void TestRemote::floodOfBadRequests()
+{
+    QCOMPARE(Http(m_port, "GET", "/nirgends").status, 404);
+    QCOMPARE(Http(m_port, "GET", "/api/unbekannt/../../etc/passwd").status, 404);
+    QCOMPARE(Http(m_port, "DELETE", "/api/state").status, 405);
+    QCOMPARE(Http(m_port, "GET", "/").status, 200);
+    QVERIFY(Http(m_port, "GET", "/").body.contains("id=\"channels\""));
+    // Headers far beyond any real request: refused, nothing answered.
+    const QByteArray huge = "X-Big: " + QByteArray(300 * 1024, 'a');
+    QCOMPARE(Http(m_port, "GET", "/api/state", {huge}).status, 0);
+    QCOMPARE(Http(m_port, "GET", "/api/state", {QByteArray(2000, 'h') + ": 1"}).status, 200);
+    // Garbage instead of HTTP.
+    {
+        QTcpSocket s;
+        s.connectToHost(QStringLiteral("127.0.0.1"), m_port);
+        QVERIFY(WaitFor([&] { return s.state() == QAbstractSocket::ConnectedState; }));
+        s.write(QByteArray(4096, '\x01') + "\r\n\r\n");
+        QVERIFY(WaitFor([&] { return s.state() == QAbstractSocket::UnconnectedState; }));
+    }
+
+    // More connections than allowed, each sending half a request and then nothing.
+    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+    for (int i = 0; i < 300; ++i) {
+        auto s = std::make_unique<QTcpSocket>();
+        s->connectToHost(QStringLiteral("127.0.0.1"), m_port);
+        sockets.push_back(std::move(s));
+    }
+    QVERIFY(WaitFor([&] {
+        for (auto& s : sockets) {
+            if (s->state() == QAbstractSocket::ConnectingState ||
+                s->state() == QAbstractSocket::HostLookupState)
+                return false;
+        }
+        return true;
+    }));
+    for (auto& s : sockets)
+        s->write("GET /api/state HTTP/1.1\r\nHost: x\r\n");
+    // Measuring goes on meanwhile and the panel still answers once the idle
+    // ones are closed.
+    for (int i = 0; i < 5; ++i)
+        Tick();
+    QVERIFY(WaitFor(
+        [&] {
+            for (auto& s : sockets) {
+                if (s->state() != QAbstractSocket::UnconnectedState)
+                    return false;
+            }
+            return true;
+        },
+        10000));
+    sockets.clear();
+    const double ramp = m_panel->view.m_channel[2].m_dStrom;
+    Tick();
+    QVERIFY(m_panel->view.m_channel[2].m_dStrom != ramp);
+    const Reply r = Http(m_port, "GET", "/api/state");
+    QCOMPARE(r.status, 200);
+    QCOMPARE(r.json()[QStringLiteral("channels")].toArray().size(), 16);
+    // Nothing is left open on the server's side.
+    CWebServer* server = m_web->Server();
+    int live = -1;
+    QVERIFY2(WaitFor([&] {
+                 QMetaObject::invokeMethod(
+                     server, [&] { live = server->LiveConnections(); },
+                     Qt::BlockingQueuedConnection);
+                 return live == 0;
+             }),
+             qPrintable(QString::number(live)));
+}
+
+void TestRemote::httpsOnlyWithCertificate()
+{
+    QTemporaryDir dir;
+    const QString cert = dir.filePath(QStringLiteral("cert.pem"));
+    const QString key = dir.filePath(QStringLiteral("key.pem"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                   QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                   QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert,
+                   QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
+                   QStringLiteral("/CN=127.0.0.1")});
+    QVERIFY(openssl.waitForFinished(30000));
+    QCOMPARE(openssl.exitCode(), 0);
+
+    WebConfig config;
+    config.bEnabled = true;
+    config.nPort = 0;
+    config.strCertificate = cert;
+    config.strKey = key;
+    config.password = HashWebPassword(kPassword, 1000);
+    CWebModule tlsWeb(nullptr, m_journal.get(), config);
+    QVERIFY(tlsWeb.Start());
+    QVERIFY(tlsWeb.Url().startsWith(QStringLiteral("https://127.0.0.1:")));
+    const quint16 port = tlsWeb.Port();
+    const Reply login = Http(port, "POST", "/api/login", {}, PasswordBody(kPassword), true);
+    QCOMPARE(login.status, 200);
+    QVERIFY(login.header("Set-Cookie").contains("; Secure"));
+    QCOMPARE(Http(port, "GET", "/", {}, {}, true).status, 200);
+    // Plain HTTP gets no answer on the HTTPS port.
+    QCOMPARE(Http(port, "GET", "/api/session", {}, {}, false, 1000).status, 0);
+
+    // A broken key: no panel rather than one without TLS.
+    QFile::resize(key, 10);
+    CWebModule broken(nullptr, m_journal.get(), config);
+    QVERIFY(!broken.Start());
+    QVERIFY(broken.LastStatus().contains(QStringLiteral("Schlüssel")));
+}
+
+void TestRemote::takenPortIsAWarning()
+{
+    WebConfig config;
+    config.bEnabled = true;
+    config.nPort = m_port;
+    CWebModule second(nullptr, m_journal.get(), config);
+    QVERIFY(!second.Start());
+    QVERIFY(!second.IsRunning());
+    QVERIFY(second.LastStatus().startsWith(QStringLiteral("Warnung: Das Web-Panel kann nicht")));
+    // The first one goes on.
+    QCOMPARE(Http(m_port, "GET", "/api/session").status, 200);
+
+    config.bEnabled = false;
+    CWebModule off(nullptr, m_journal.get(), config);
+    QVERIFY(!off.Start());
+    QVERIFY(off.LastStatus().isEmpty());
+
+    WebConfig fromArgs;
+    QString error;
+    QVERIFY(fromArgs.ApplyArguments(
+        {QStringLiteral("korva"), QStringLiteral("--web"), QStringLiteral("0.0.0.0:9000")},
+        &error));
+    QVERIFY(fromArgs.bEnabled);
+    QCOMPARE(fromArgs.strAddress, QStringLiteral("0.0.0.0"));
+    QCOMPARE(fromArgs.nPort, quint16(9000));
+    QVERIFY(!WebConfig().ApplyArguments(
+        {QStringLiteral("korva"), QStringLiteral("--web"), QStringLiteral("9000")}, &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(WebConfig::WithoutWebArgument({QStringLiteral("korva"), QStringLiteral("--web"),
+                                            QStringLiteral("1.2.3.4:5"), QStringLiteral("a.sav")}),
+             QStringList({QStringLiteral("korva"), QStringLiteral("a.sav")}));
+}
+
+void TestRemote::setWebPasswordStoresOnlyAHash()
+{
+    QSettings s(QStringLiteral("Kalvento GmbH"), QStringLiteral("korva-remote-test"));
+    s.clear();
+    QString outText, errText;
+    QTextStream out(&outText), err(&errText);
+    QString shortInput = QStringLiteral("kurz\n");
+    QTextStream shortIn(&shortInput);
+    QCOMPARE(SetWebPassword(s, shortIn, out, err), 1);
+    QVERIFY(!WebConfig::Load(s).password.IsSet());
+
+    QString input = QStringLiteral("%1\n").arg(kPassword);
+    QTextStream in(&input);
+    QCOMPARE(SetWebPassword(s, in, out, err), 0);
+    QVERIFY(outText.contains(QStringLiteral("gespeichert")));
+    const WebPasswordHash stored = WebConfig::Load(s).password;
+    QVERIFY(stored.IsSet());
+    QCOMPARE(stored.salt.size(), 16);
+    QVERIFY(stored.nIterations >= 100000);
+    QVERIFY(CheckWebPassword(kPassword, stored));
+    QVERIFY(!CheckWebPassword(kPassword + QLatin1Char('x'), stored));
+    for (const QString& key : s.allKeys())
+        QVERIFY(!s.value(key).toString().contains(kPassword));
+    // A second one gets its own salt.
+    QString again = QStringLiteral("%1\n").arg(kPassword);
+    QTextStream in2(&again);
+    QCOMPARE(SetWebPassword(s, in2, out, err), 0);
+    QVERIFY(WebConfig::Load(s).password.salt != stored.salt);
+    s.clear();
+}
+
+QTEST_MAIN(TestRemote)
+#include "test_remote.moc"
