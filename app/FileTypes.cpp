@@ -12,7 +12,10 @@
 #include <QStandardPaths>
 #include <QStringList>
 
-QString MimeTypeName() { return QStringLiteral("application/x-korva-sav"); }
+QString MimeTypeName()
+{
+    return QStringLiteral("application/x-korva-sav");
+}
 
 namespace {
 
@@ -43,28 +46,33 @@ bool RegisterShellFileTypes()
     const QString typeName = doc.value(6, QStringLiteral("KORVA_Powermanagement Document"));
     const QString exe = QCoreApplication::applicationFilePath();
 
-    const QByteArray mime = QStringLiteral(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-        "  <mime-type type=\"%1\">\n"
-        "    <comment>%2</comment>\n"
-        "    <glob pattern=\"*%3\"/>\n"
-        "  </mime-type>\n"
-        "</mime-info>\n").arg(MimeTypeName(), typeName, ext).toUtf8();
-    const QByteArray desktop = QStringLiteral(
-        "[Desktop Entry]\n"
-        "Type=Application\n"
-        "Name=KORVA_Powermanagement\n"
-        "Comment=Überwachung und Schalten von 16 Booster-Ausgängen\n"
-        "Exec=\"%1\" %f\n"
-        "Icon=korva\n"
-        "MimeType=%2;\n"
-        "Categories=Utility;Electronics;\n"
-        "Actions=print;\n"
-        "\n"
-        "[Desktop Action print]\n"
-        "Name=Drucken\n"
-        "Exec=\"%1\" %f\n").arg(exe, MimeTypeName()).toUtf8();
+    const QByteArray mime =
+        QStringLiteral(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+            "  <mime-type type=\"%1\">\n"
+            "    <comment>%2</comment>\n"
+            "    <glob pattern=\"*%3\"/>\n"
+            "  </mime-type>\n"
+            "</mime-info>\n")
+            .arg(MimeTypeName(), typeName, ext)
+            .toUtf8();
+    const QByteArray desktop =
+        QStringLiteral("[Desktop Entry]\n"
+                       "Type=Application\n"
+                       "Name=KORVA_Powermanagement\n"
+                       "Comment=Überwachung und Schalten von 16 Booster-Ausgängen\n"
+                       "Exec=\"%1\" %f\n"
+                       "Icon=korva\n"
+                       "MimeType=%2;\n"
+                       "Categories=Utility;Electronics;\n"
+                       "Actions=print;\n"
+                       "\n"
+                       "[Desktop Action print]\n"
+                       "Name=Drucken\n"
+                       "Exec=\"%1\" %f\n")
+            .arg(exe, MimeTypeName())
+            .toUtf8();
 
     const QString mimeFile = data + QStringLiteral("/mime/packages/korva.xml");
     const bool newMime = !QFileInfo::exists(mimeFile);
@@ -74,14 +82,18 @@ bool RegisterShellFileTypes()
     for (int size : {16, 32, 48, 64, 128, 256}) {
         QFile app(QStringLiteral(":/res/icons/128-%1.png").arg(size));
         if (app.open(QIODevice::ReadOnly))
-            ok = writeIfMissing(QStringLiteral("%1/icons/hicolor/%2x%2/apps/korva.png").arg(data).arg(size),
-                                app.readAll()) && ok;
+            ok = writeIfMissing(
+                     QStringLiteral("%1/icons/hicolor/%2x%2/apps/korva.png").arg(data).arg(size),
+                     app.readAll()) &&
+                 ok;
         QFile docIcon(QStringLiteral(":/res/icons/129-%1.png").arg(size));
         if (docIcon.open(QIODevice::ReadOnly))
-            ok = writeIfMissing(QStringLiteral("%1/icons/hicolor/%2x%2/mimetypes/application-x-korva-sav.png")
-                                    .arg(data)
-                                    .arg(size),
-                                docIcon.readAll()) && ok;
+            ok = writeIfMissing(
+                     QStringLiteral("%1/icons/hicolor/%2x%2/mimetypes/application-x-korva-sav.png")
+                         .arg(data)
+                         .arg(size),
+                     docIcon.readAll()) &&
+                 ok;
     }
     if (newMime && ok) {
         const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));

@@ -11,7 +11,10 @@
 bool CSplashWnd::c_bShowSplashWnd = false;
 CSplashWnd* CSplashWnd::c_pSplashWnd = nullptr;
 
-void CSplashWnd::EnableSplashScreen(bool bEnable) { c_bShowSplashWnd = bEnable; }
+void CSplashWnd::EnableSplashScreen(bool bEnable)
+{
+    c_bShowSplashWnd = bEnable;
+}
 
 CSplashWnd::CSplashWnd(QWidget* owner)
     : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
@@ -34,12 +37,13 @@ void CSplashWnd::ShowSplashScreen(QWidget* pParentWnd)
     InitResources();
     QPixmap bitmap(BitmapPath(IDB_SPLASH));
     if (bitmap.isNull())
-        return;  // no picture, no splash
+        return; // no picture, no splash
     auto* wnd = new CSplashWnd(pParentWnd);
     wnd->m_bitmap = bitmap;
     wnd->setFixedSize(bitmap.size());
     // Centred over the owner.
-    const QRect owner = pParentWnd ? pParentWnd->frameGeometry() : QRect(QPoint(0, 0), bitmap.size());
+    const QRect owner =
+        pParentWnd ? pParentWnd->frameGeometry() : QRect(QPoint(0, 0), bitmap.size());
     wnd->move(owner.center() - QPoint(bitmap.width() / 2, bitmap.height() / 2));
     c_pSplashWnd = wnd;
     wnd->m_timers->SetTimer(kTimerId, kShowMs);
@@ -63,7 +67,8 @@ bool CSplashWnd::PreTranslateAppMessage(QEvent* event)
     case QEvent::NonClientAreaMouseButtonDblClick:
         HideSplashScreen();
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 

@@ -1,3 +1,6 @@
 #include "app/VelkorApp.h"
 
-int main(int argc, char* argv[]) { return RunVelkorApp(argc, argv); }
+int main(int argc, char* argv[])
+{
+    return RunVelkorApp(argc, argv);
+}
