@@ -58,7 +58,10 @@ QStringList WithoutOptionValues(const QStringList& args)
 
 } // namespace
 
-CMainFrame* CVelkorApp::MainFrame() const { return static_cast<CMainFrame*>(m_pMainWnd); }
+CMainFrame* CVelkorApp::MainFrame() const
+{
+    return static_cast<CMainFrame*>(m_pMainWnd);
+}
 
 bool CVelkorApp::InitInstance(const QStringList& commandLine)
 {
@@ -89,6 +92,8 @@ bool CVelkorApp::InitInstance(const QStringList& commandLine)
     m_pMainWnd = frame;
     // The add-ons listen before the first document's view opens.
     m_journal = std::make_unique<CJournalModule>(frame);
+    if (m_headlessSink)
+        m_headlessSink->SetLog([this](const QString& text) { m_journal->RecordMessage(text); });
     m_hardware =
         std::make_unique<CHardwareModule>(frame, args.contains(QStringLiteral("--simulate")));
     frame->AddCommandTarget(m_journal.get());

@@ -37,6 +37,8 @@ QColor MarkerColour(ChannelEvent kind)
         return QColor(230, 130, 0);
     case ChannelEvent::TransferRestored:
         return QColor(0, 90, 200);
+    case ChannelEvent::Message:
+        break;
     }
     return Qt::black;
 }

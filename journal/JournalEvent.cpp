@@ -22,6 +22,7 @@ const char* const kKindTexts[kEventKinds] = {
     "Alle ein",
     "Übertragungsfehler",
     "Übertragung wieder in Ordnung",
+    "Meldung",
 };
 
 // Reads exactly the form FormatEventTime writes.
@@ -123,6 +124,8 @@ std::optional<JournalEvent> ParseJournalFileLine(const QString& line)
     const bool bAll = ev.kind == ChannelEvent::AllOff || ev.kind == ChannelEvent::AllOn;
     const bool bTransfer =
         ev.kind == ChannelEvent::TransferError || ev.kind == ChannelEvent::TransferRestored;
+    if (ev.kind == ChannelEvent::Message)
+        return ev.nChannel == 0 ? std::optional(ev) : std::nullopt;
     if (!bTransfer && bAll != (ev.nChannel == 0))
         return std::nullopt;
     return ev;

@@ -174,6 +174,15 @@ void CJournalModule::RecordEvent(CVelkorView& view, ChannelEvent kind, int nChan
         HistoryOf(view).AddMarker(ev.time.toMSecsSinceEpoch(), nChannel, kind);
 }
 
+void CJournalModule::RecordMessage(const QString& text)
+{
+    JournalEvent ev;
+    ev.time = CurrentLocalTime();
+    ev.kind = ChannelEvent::Message;
+    ev.strDetail = text;
+    Record(ev);
+}
+
 void CJournalModule::Record(const JournalEvent& ev)
 {
     if (m_events.size() >= kMaxEvents) {

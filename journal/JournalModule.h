@@ -39,6 +39,9 @@ public:
     void OnHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
                          const QString& detail) override;
 
+    // A message of the unattended program, with the time it was given.
+    void RecordMessage(const QString& text);
+
     // Commands.
     void OnEreignisprotokoll();
     void OnVerlauf();

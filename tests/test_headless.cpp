@@ -183,6 +183,12 @@ void TestHeadless::messageGoesToStandardErrorWithoutWaiting()
     QCOMPARE(c.proc.exitCode(), 1);
     QVERIFY2(c.err.contains(QStringLiteral("kaputt.sav")), qPrintable(c.err));
     QVERIFY2(c.err.contains(QStringLiteral("beschädigt")), qPrintable(c.err));
+    // The journal keeps the message with its time, as one event.
+    QFile journal(c.DataFile(QStringLiteral("Ereignisprotokoll.csv")));
+    QVERIFY(journal.open(QIODevice::ReadOnly));
+    const QString lines = QString::fromUtf8(journal.readAll());
+    QVERIFY2(lines.contains(EventKindText(ChannelEvent::Message)), qPrintable(lines));
+    QVERIFY2(lines.contains(QStringLiteral("kaputt.sav")), qPrintable(lines));
 }
 
 void TestHeadless::optionsAndDefaultAnswers()

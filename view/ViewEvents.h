@@ -20,6 +20,7 @@ enum class ChannelEvent
     AllOn,            // all-on command; channel 0 (locked channels stay off)
     TransferError,    // hardware: a channel's input (or, channel 0, an output) failed
     TransferRestored, // hardware: it works again
+    Message,          // a message the unattended program could not show; channel 0
 };
 
 class IViewListener
