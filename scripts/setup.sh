@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
-  libieee1284-3-dev
+  libieee1284-3-dev libi2c-dev
   libbenchmark-dev
   clang libclang-rt-14-dev
   locales tzdata fonts-liberation fonts-dejavu-core
