@@ -9,6 +9,9 @@
 
 #include "hw_support.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QtTest>
 #include <cerrno>
@@ -58,6 +61,7 @@ private slots:
     void nodesThatAreNoAdapter();
     void unpluggedAdapterComesBack();
     void probeAsI2cdetect();
+    void adaptersAsTheKernelListsThem();
 };
 
 void HwAdapterTest::converterAndPortDevice()
@@ -230,6 +234,28 @@ void HwAdapterTest::probeAsI2cdetect()
     QVERIFY(smbus.adapter.Probe(0x40));
     QVERIFY(!smbus.adapter.Probe(0x6E)); // 7-bit 0x37
     QCOMPARE(smbus.Trace(), (QStringList{"smbus W 40:", "smbus R 6F*:"}));
+}
+
+void HwAdapterTest::adaptersAsTheKernelListsThem()
+{
+    QTemporaryDir sys;
+    const auto add = [&](const QString& entry, const QByteArray& name) {
+        QVERIFY(QDir(sys.path()).mkpath(entry));
+        QFile file(sys.filePath(entry + "/name"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(name);
+    };
+    add("i2c-11", "i2c-tiny-usb at bus 001 device 005\n");
+    add("i2c-1", "bcm2835 (i2c@7e804000)\n");
+    add("i2c-x", "not an adapter\n");
+    add("spi-0", "not an adapter\n");
+    const auto adapters = ListI2CAdapters(sys.path().toStdString());
+    QCOMPARE(adapters.size(), std::size_t(2));
+    QCOMPARE(adapters[0].number, 1);
+    QCOMPARE(adapters[0].name, std::string("bcm2835 (i2c@7e804000)"));
+    QCOMPARE(adapters[1].number, 11);
+    QCOMPARE(adapters[1].name, std::string("i2c-tiny-usb at bus 001 device 005"));
+    QVERIFY(ListI2CAdapters(sys.filePath("missing").toStdString()).empty());
 }
 
 QTEST_GUILESS_MAIN(HwAdapterTest)
