@@ -269,3 +269,39 @@ void CI2CBus::WriteBlock(std::uint8_t address, const std::uint8_t* buffer, int c
         WriteNext(buffer[i]);
     StopWrite();
 }
+
+// ---- messages ------------------------------------------------------------
+
+void CI2CBus::Write(std::uint8_t address, const std::uint8_t* data, int count)
+{
+    WriteBlock(address, data, count);
+}
+
+void CI2CBus::Read(std::uint8_t address, std::uint8_t* data, int count)
+{
+    ReadBlock(address, data, count);
+}
+
+// The block operations end with STOP, so the read is a transfer of its own;
+// the converters and port devices need no repeated start.
+void CI2CBus::WriteRead(std::uint8_t address, const std::uint8_t* out, int outCount,
+                        std::uint8_t* in, int inCount)
+{
+    if (inCount < 1)
+        throw CERR(3, 0); // refused before anything is sent
+    WriteBlock(address, out, outCount);
+    ReadBlock(address, in, inCount);
+}
+
+// One address as ScanBus tries it: START with the write address, STOP.
+bool CI2CBus::Probe(std::uint8_t address)
+{
+    if (!m_bInitialized)
+        throw CERR(10, 0);
+    WaitForBusFree();
+    WriteData(std::uint8_t(address & 0xFE));
+    Start();
+    const bool acknowledged = WaitForTransfer();
+    Stop();
+    return acknowledged;
+}

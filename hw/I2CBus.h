@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hw/I2CTransfer.h"
 #include "hw/PortBackend.h"
 
 #include <cstdint>
@@ -25,7 +26,7 @@ private:
 // claims the port and reaches its registers; the upper half drives the
 // controller through S1 (offset 3, EPP address cycles) and S0 (offset 4, EPP
 // data cycles). Addresses are in 8-bit form (7-bit address << 1).
-class CI2CBus
+class CI2CBus : public II2CTransfer
 {
 public:
     CI2CBus(); // on the real ports of this machine
@@ -67,6 +68,13 @@ public:
     void StopWrite() { Stop(); }
     void ReadBlock(std::uint8_t address, std::uint8_t* buffer, int count);
     void WriteBlock(std::uint8_t address, const std::uint8_t* buffer, int count);
+
+    // Messages for the devices, made of the transfers above.
+    void Write(std::uint8_t address, const std::uint8_t* data, int count) override;
+    void Read(std::uint8_t address, std::uint8_t* data, int count) override;
+    void WriteRead(std::uint8_t address, const std::uint8_t* out, int outCount, std::uint8_t* in,
+                   int inCount) override;
+    bool Probe(std::uint8_t address) override;
 
     std::uint16_t m_port = 0;
     PortHandle m_hPort = INVALID_PORT_HANDLE;

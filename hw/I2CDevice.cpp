@@ -4,43 +4,60 @@
 
 namespace {
 constexpr std::uint8_t DAC_CONTROL = 0x40; // analog output on, input 0
-}
+constexpr std::uint8_t AUTO_INCREMENT = 0x04;
+constexpr std::uint8_t INPUT_MODE = 0x30; // 00: four single-ended inputs
+} // namespace
 
 // ---- CI2CDevice ----------------------------------------------------------
 
 void CI2CDevice::Attach(CI2CBus* bus, std::uint8_t address)
 {
     m_pBus = bus;
+    m_pLink = bus;
+    m_address = address;
+}
+
+void CI2CDevice::Attach(II2CTransfer* link, std::uint8_t address)
+{
+    m_pBus = dynamic_cast<CI2CBus*>(link);
+    m_pLink = link;
     m_address = address;
 }
 
 CI2CBus& CI2CDevice::Bus()
 {
     if (!m_pBus)
-        throw CERR(10, 0);
+        throw CERR(m_pLink ? 2 : 10, 0);
     return *m_pBus;
+}
+
+II2CTransfer& CI2CDevice::Link()
+{
+    if (!m_pLink)
+        throw CERR(10, 0);
+    return *m_pLink;
 }
 
 std::uint8_t CI2CDevice::ReadByte()
 {
     std::uint8_t value = 0;
-    Bus().ReadBlock(m_address, &value, 1);
+    Link().Read(m_address, &value, 1);
     return value;
 }
 
 void CI2CDevice::ReadBlock(std::uint8_t* buffer, int count)
 {
-    Bus().ReadBlock(m_address, buffer, count);
+    Link().Read(m_address, buffer, count);
 }
 
 void CI2CDevice::WriteByte(std::uint8_t value)
 {
-    Bus().WriteBlock(m_address, &value, 1);
+    Link().Write(m_address, &value, 1);
 }
 
 void CI2CDevice::WriteBlock(const std::uint8_t* buffer, int count)
 {
-    Bus().WriteBlock(m_address, buffer, count);
+    Link().Write(m_address, buffer, count);
 }
 
 void CI2CDevice::BeginRead()
@@ -103,6 +120,16 @@ double CI2CConverter::ReadChannel(std::uint8_t input)
     std::uint8_t buffer[2] = {};
     ReadBlock(buffer, 2); // buffer[0]: the conversion before the control byte
     return ToPhysical(buffer[1]);
+}
+
+std::array<std::uint8_t, 4> CI2CConverter::ReadInputs()
+{
+    if (m_control & INPUT_MODE)
+        throw CERR(2, 0);
+    const std::uint8_t control = DAC_CONTROL | AUTO_INCREMENT;
+    std::uint8_t buffer[5] = {}; // buffer[0]: the conversion before the control byte
+    Link().WriteRead(m_address, &control, 1, buffer, 5);
+    return {buffer[1], buffer[2], buffer[3], buffer[4]};
 }
 
 void CI2CConverter::WriteOutput(double value)

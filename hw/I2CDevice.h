@@ -2,21 +2,26 @@
 
 #include "hw/I2CBus.h"
 
+#include <array>
 #include <cstdint>
 
-// A device on a CI2CBus at an 8-bit address. Exceptions of the bus pass
-// through; a device that was never attached throws CERR 10.
+// A device at an 8-bit address on a CI2CBus or on any other bus that carries
+// I2C messages. Exceptions of the bus pass through; a device that was never
+// attached throws CERR 10.
 class CI2CDevice
 {
 public:
     void Attach(CI2CBus* bus, std::uint8_t address);
+    // Any bus; m_pBus is set only when it is a CI2CBus.
+    void Attach(II2CTransfer* link, std::uint8_t address);
 
     std::uint8_t ReadByte();
     void ReadBlock(std::uint8_t* buffer, int count);
     void WriteByte(std::uint8_t value);
     void WriteBlock(const std::uint8_t* buffer, int count);
 
-    // One transfer kept open across calls.
+    // One transfer kept open across calls: only a CI2CBus can do this, any
+    // other bus refuses with CERR 2.
     void BeginRead();
     std::uint8_t ReadNext();
     std::uint8_t EndRead();
@@ -27,8 +32,13 @@ public:
     CI2CBus* m_pBus = nullptr; // not owned
     std::uint8_t m_address = 0;
 
+protected:
+    II2CTransfer& Link();
+
 private:
     CI2CBus& Bus();
+
+    II2CTransfer* m_pLink = nullptr; // the bus the messages go to
 };
 
 // A PCF8591-type converter: four A/D inputs chosen by the control byte, one
@@ -42,6 +52,14 @@ public:
     // Inputs above 3 are refused with CERR 2 before the bus is touched:
     // OR-ing them into the control byte would change other control bits.
     double ReadChannel(std::uint8_t input);
+    // All four inputs in one write and one read: the control byte with
+    // analog output and auto-increment on (0x44) starts at input 0, and the
+    // first byte read is the conversion before it. Raw values, inputs 0..3.
+    // Only for four single-ended inputs: other input modes of m_control are
+    // refused with CERR 2 before the bus is touched.
+    std::array<std::uint8_t, 4> ReadInputs();
+    // Raw to physical, as ReadChannel converts.
+    double ToPhysical(std::uint8_t raw) const;
     void WriteOutput(double value);
 
     // Continuous transfers: the bus stays open between calls.
@@ -56,7 +74,6 @@ public:
     bool m_bWriting = false;
 
 private:
-    double ToPhysical(std::uint8_t raw) const;
     std::uint8_t ToRaw(double value) const;
 };
 

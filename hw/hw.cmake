@@ -14,3 +14,16 @@ if(IEEE1284_INCLUDE_DIR AND IEEE1284_LIBRARY)
 else()
   message(STATUS "libieee1284 not found: the parallel ports cannot be used")
 endif()
+
+# Kernel I2C adapters: the SMBus byte calls come from the i2c-tools library
+# (Debian: libi2c-dev). Without it, adapters that offer only SMBus are refused.
+find_path(I2C_SMBUS_INCLUDE_DIR i2c/smbus.h)
+find_library(I2C_LIBRARY i2c)
+if(I2C_SMBUS_INCLUDE_DIR AND I2C_LIBRARY)
+  target_include_directories(korva_hw PRIVATE ${I2C_SMBUS_INCLUDE_DIR})
+  target_compile_definitions(korva_hw PRIVATE KORVA_HAVE_LIBI2C)
+  target_link_libraries(korva_hw PUBLIC ${I2C_LIBRARY})
+  message(STATUS "libi2c: ${I2C_LIBRARY}")
+else()
+  message(STATUS "libi2c not found: SMBus-only I2C adapters cannot be used")
+endif()

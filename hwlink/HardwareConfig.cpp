@@ -59,10 +59,40 @@ bool ParseAddress(const QString& text, int& address)
     return true;
 }
 
+QString HardwareConfig::BusName() const
+{
+    switch (nPort) {
+    case Simulation:
+        return QStringLiteral("Simulation");
+    case I2CAdapter:
+        return QStringLiteral("I2C-Adapter %1").arg(nAdapter);
+    default:
+        return QStringLiteral("Parallelport %1").arg(nPort);
+    }
+}
+
+QString HardwareConfig::AccessHint() const
+{
+    if (nPort == I2CAdapter)
+        return QStringLiteral(
+                   "Der I2C-Adapter /dev/i2c-%1 fehlt, ist kein I2C-Adapter oder ist nicht "
+                   "zugänglich. Zugriff erhalten Mitglieder der Gruppe „i2c“ (sudo adduser $USER "
+                   "i2c, danach neu anmelden); auf einem Raspberry Pi muss I2C eingeschaltet sein "
+                   "(dtparam=i2c_arm=on in config.txt oder raspi-config).")
+            .arg(nAdapter);
+    if (nPort == Port1 || nPort == Port2)
+        return QStringLiteral("Der Parallelport /dev/parport%1 muss vorhanden, frei und "
+                              "zugänglich sein (Gruppe „lp“).")
+            .arg(nPort - 1);
+    return {};
+}
+
 HardwareConfig::Refusal HardwareConfig::Check() const
 {
-    if (nPort < Off || nPort > Simulation)
+    if (nPort < Off || nPort > I2CAdapter)
         return {QStringLiteral("Unbekannter Anschluss %1.").arg(nPort), 0, Field::Port};
+    if (nPort == I2CAdapter && (nAdapter < 0 || nAdapter > kMaxAdapter))
+        return {QStringLiteral("Unbekannter I2C-Adapter %1.").arg(nAdapter), 0, Field::Port};
     std::set<std::pair<int, int>> used;
     for (int i = 0; i < kChannels; ++i) {
         const ChannelWiring& w = channel[i];
@@ -200,6 +230,32 @@ public:
         return int(value);
     }
 
+    // 0 ... 3 as the program always stored them, or "i2c:N" for /dev/i2c-N.
+    void Port(const QString& key, int& nPort, int& nAdapter)
+    {
+        QString text;
+        if (!Text(key, text))
+            return;
+        const QString t = text.trimmed();
+        if (!t.startsWith(QLatin1String("i2c:"), Qt::CaseInsensitive)) {
+            nPort = Integer(key, nPort, HardwareConfig::Off, HardwareConfig::Simulation);
+            return;
+        }
+        const QString digits = t.mid(4);
+        bool ok = !digits.isEmpty() && digits.size() <= 4;
+        for (const QChar ch : digits)
+            ok = ok && ch.isDigit();
+        if (!ok) {
+            RefuseKey(key, QStringLiteral("„%1“ ist kein I2C-Adapter (i2c:N für /dev/i2c-N, N "
+                                          "von 0 bis %2).")
+                               .arg(text)
+                               .arg(HardwareConfig::kMaxAdapter));
+            return;
+        }
+        nPort = HardwareConfig::I2CAdapter;
+        nAdapter = digits.toInt();
+    }
+
     // Stored as a decimal integer (144); the dialog's form "0x90" is taken too.
     std::uint8_t Address(const QString& key, std::uint8_t def, const QString& example)
     {
@@ -291,7 +347,7 @@ HardwareConfig HardwareConfig::Load(QSettings& s, QStringList* refused)
     HardwareConfig c;
     SettingsReader r(s, refused);
     r.SetGroup(QStringLiteral("Hardware"));
-    c.nPort = r.Integer(QStringLiteral("Port"), Off, Off, Simulation);
+    r.Port(QStringLiteral("Port"), c.nPort, c.nAdapter);
     if (!r.Ok() && refused)
         refused->last() += QStringLiteral(" Die Hardware bleibt aus.");
 
@@ -343,7 +399,10 @@ HardwareConfig HardwareConfig::Load(QSettings& s, QStringList* refused)
 void HardwareConfig::Save(QSettings& s) const
 {
     s.beginGroup(QStringLiteral("Hardware"));
-    s.setValue(QStringLiteral("Port"), nPort);
+    if (nPort == I2CAdapter)
+        s.setValue(QStringLiteral("Port"), QStringLiteral("i2c:%1").arg(nAdapter));
+    else
+        s.setValue(QStringLiteral("Port"), nPort);
     for (int i = 0; i < kChannels; ++i) {
         const ChannelWiring& w = channel[i];
         s.beginGroup(QStringLiteral("Kanal%1").arg(i + 1));

@@ -33,10 +33,13 @@ struct HardwareConfig
         Off = 0,
         Port1 = 1,
         Port2 = 2,
-        Simulation = 3
+        Simulation = 3,
+        I2CAdapter = 4 // the kernel's /dev/i2c-<nAdapter>
     };
+    static constexpr int kMaxAdapter = 9999;
 
     int nPort = Off;
+    int nAdapter = 0; // with I2CAdapter
     std::array<ChannelWiring, kChannels> channel{};
 
     bool operator==(const HardwareConfig&) const = default;
@@ -64,6 +67,10 @@ struct HardwareConfig
         Field field = Field::None;
     };
     Refusal Check() const;
+    // "Parallelport 1", "Simulation", "I2C-Adapter 1".
+    QString BusName() const;
+    // What a refused bus (error 13) needs, in German.
+    QString AccessHint() const;
     // Empty when the configuration can be used, else the German reason.
     QString Validate() const { return Check().reason; }
 

@@ -2,6 +2,8 @@
 
 #include "framework/Messages.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -67,15 +69,25 @@ int ColumnOf(HardwareConfig::Field field)
     }
 }
 
+constexpr int kPortRole = Qt::UserRole;
+constexpr int kAdapterRole = Qt::UserRole + 1;
+
 } // namespace
 
-CHardwareConfigDlg::CHardwareConfigDlg(const HardwareConfig& config, QWidget* parent)
+CHardwareConfigDlg::CHardwareConfigDlg(const HardwareConfig& config, QWidget* parent,
+                                       const std::vector<I2CAdapterInfo>& adapters)
     : QDialog(parent), m_result(config)
 {
     setWindowTitle(QStringLiteral("Hardware-Konfiguration"));
     m_port = new QComboBox;
-    m_port->addItems({QStringLiteral("Aus (Testquellen)"), QStringLiteral("Anschluss 1"),
-                      QStringLiteral("Anschluss 2"), QStringLiteral("Simulation")});
+    const QString fixed[] = {QStringLiteral("Aus (Testquellen)"), QStringLiteral("Parallelport 1"),
+                             QStringLiteral("Parallelport 2"), QStringLiteral("Simulation")};
+    for (int nPort = HardwareConfig::Off; nPort <= HardwareConfig::Simulation; ++nPort) {
+        m_port->addItem(fixed[nPort]);
+        m_port->setItemData(nPort, nPort, kPortRole);
+    }
+    for (const I2CAdapterInfo& adapter : adapters)
+        AddAdapter(adapter.number, QString::fromStdString(adapter.name));
 
     auto* table = m_table = new QTableWidget(HardwareConfig::kChannels, ColCount);
     table->setHorizontalHeaderLabels(
@@ -114,9 +126,28 @@ CHardwareConfigDlg::CHardwareConfigDlg(const HardwareConfig& config, QWidget* pa
     Fill(config);
 }
 
+void CHardwareConfigDlg::AddAdapter(int number, const QString& name)
+{
+    m_port->addItem(QStringLiteral("I2C-Adapter %1: %2").arg(number).arg(name));
+    m_port->setItemData(m_port->count() - 1, int(HardwareConfig::I2CAdapter), kPortRole);
+    m_port->setItemData(m_port->count() - 1, number, kAdapterRole);
+}
+
 void CHardwareConfigDlg::Fill(const HardwareConfig& config)
 {
-    m_port->setCurrentIndex(config.nPort);
+    int index = -1;
+    for (int i = 0; i < m_port->count() && index < 0; ++i) {
+        const bool adapter = config.nPort == HardwareConfig::I2CAdapter;
+        if (m_port->itemData(i, kPortRole).toInt() == config.nPort &&
+            (!adapter || m_port->itemData(i, kAdapterRole).toInt() == config.nAdapter))
+            index = i;
+    }
+    // A stored adapter that is not plugged in now stays the choice.
+    if (index < 0 && config.nPort == HardwareConfig::I2CAdapter) {
+        AddAdapter(config.nAdapter, QStringLiteral("(nicht gefunden)"));
+        index = m_port->count() - 1;
+    }
+    m_port->setCurrentIndex(std::max(index, 0));
     const QLocale de = QLocale::system();
     for (int i = 0; i < HardwareConfig::kChannels; ++i) {
         const ChannelWiring& w = config.channel[i];
@@ -136,7 +167,9 @@ HardwareConfig::Refusal CHardwareConfigDlg::Collect()
 {
     using Field = HardwareConfig::Field;
     HardwareConfig c;
-    c.nPort = m_port->currentIndex();
+    c.nPort = m_port->currentData(kPortRole).toInt();
+    if (c.nPort == HardwareConfig::I2CAdapter)
+        c.nAdapter = m_port->currentData(kAdapterRole).toInt();
     for (int i = 0; i < HardwareConfig::kChannels; ++i) {
         const Row& r = m_rows[i];
         ChannelWiring& w = c.channel[i];

@@ -2,9 +2,11 @@
 // "Hardware-Konfiguration": the port and, per channel, its converter input
 // and switch output. OK refuses a configuration that cannot work and stays open.
 
+#include "hw/I2CNode.h"
 #include "hwlink/HardwareConfig.h"
 
 #include <QDialog>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -28,7 +30,9 @@ public:
         QCheckBox* activeLow;
     };
 
-    explicit CHardwareConfigDlg(const HardwareConfig& config, QWidget* parent = nullptr);
+    // adapters: the kernel's I2C adapters offered besides the parallel ports.
+    explicit CHardwareConfigDlg(const HardwareConfig& config, QWidget* parent = nullptr,
+                                const std::vector<I2CAdapterInfo>& adapters = ListI2CAdapters());
 
     const HardwareConfig& Result() const { return m_result; }
     QComboBox* PortBox() const { return m_port; }
@@ -38,6 +42,7 @@ public:
 
 private:
     void Fill(const HardwareConfig& config);
+    void AddAdapter(int number, const QString& name);
     // No reason when the fields make a valid configuration (then in m_result).
     HardwareConfig::Refusal Collect();
     QWidget* FieldWidget(int nChannel, HardwareConfig::Field field) const;

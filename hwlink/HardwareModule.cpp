@@ -22,12 +22,6 @@ namespace {
 const QString kNichtVerbunden = QStringLiteral("Hardware: nicht verbunden");
 const QString kVerbunden = QStringLiteral("Hardware: verbunden");
 
-QString PortName(int nPort)
-{
-    return nPort == HardwareConfig::Simulation ? QStringLiteral("Simulation")
-                                               : QStringLiteral("Anschluss %1").arg(nPort);
-}
-
 // Loads that show all three behaviours: steady currents, a slow ramp on every
 // fourth channel, all well below the default Abschaltstrom.
 CSimLayout::Load LoadFor(int nChannel, double fullScale)
@@ -190,12 +184,14 @@ void CHardwareModule::Connect(CVelkorView& view, bool bFirstUpdate)
     if (bFirstUpdate && view.m_dlgCon.m_nStartWert == 0 && m_config.HasOutput())
         view.OnAlleAus();
 
+    const bool adapter = m_config.nPort == HardwareConfig::I2CAdapter;
     QObject* context = m_context.get();
-    m_worker =
-        std::make_unique<CHardwareWorker>(m_config, *backend, m_layout.get(), [this, context] {
+    m_worker = std::make_unique<CHardwareWorker>(
+        m_config, *backend, adapter ? m_i2cLayout : m_layout.get(), [this, context] {
             QMetaObject::invokeMethod(
                 context, [this] { OnWorkerStatus(); }, Qt::QueuedConnection);
         });
+    m_worker->SetI2CNode(m_i2cNode);
     if (m_config.HasConverter())
         view.SetChannelSource(this);
     SetStatus(kNichtVerbunden);
@@ -256,11 +252,15 @@ void CHardwareModule::OnWorkerStatus()
         SetStatus(kNichtVerbunden);
         if (!m_bFailureShown) {
             m_bFailureShown = true;
+            QString hint = st.nError == 13 ? m_config.AccessHint() : QString();
+            if (!hint.isEmpty())
+                hint = QStringLiteral("\n") + hint;
             AfxMessageBox(
-                QStringLiteral("Die Hardware (%1) kann nicht geöffnet werden: %2 (Fehler %3).\n"
+                QStringLiteral("Die Hardware (%1) kann nicht geöffnet werden: %2 (Fehler %3).%4\n"
                                "Das Programm misst mit den Testquellen weiter.")
-                    .arg(PortName(m_config.nPort), text)
-                    .arg(st.nError),
+                    .arg(m_config.BusName(), text)
+                    .arg(st.nError)
+                    .arg(hint),
                 MB_OK | MB_ICONEXCLAMATION);
         }
         break;

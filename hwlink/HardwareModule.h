@@ -13,6 +13,7 @@
 #include <memory>
 
 class CMDIFrameWnd;
+class CI2CNode;
 class CPortBackend;
 class CSimLayout;
 class CSimulatorWnd;
@@ -31,6 +32,13 @@ public:
     void SetConfig(const HardwareConfig& config);
     // The real ports go through this backend (nullptr: the machine's ports).
     void SetBackend(CPortBackend* backend) { m_backend = backend; }
+    // Kernel adapters go through this node (nullptr: the machine's
+    // /dev/i2c-N); layout, when given, is the simulated layout behind it.
+    void SetI2CNode(CI2CNode* node, CSimLayout* layout = nullptr)
+    {
+        m_i2cNode = node;
+        m_i2cLayout = layout;
+    }
     bool IsSimulating() const { return m_config.nPort == HardwareConfig::Simulation; }
 
     // While a view is connected: its worker and, when simulating, the layout.
@@ -69,6 +77,8 @@ private:
     bool m_bSimulate;
     HardwareConfig m_config;
     CPortBackend* m_backend = nullptr;
+    CI2CNode* m_i2cNode = nullptr;
+    CSimLayout* m_i2cLayout = nullptr;
     std::unique_ptr<QObject> m_context; // queued calls from the worker land here
     QPointer<QLabel> m_pane;
     QString m_strStatus;

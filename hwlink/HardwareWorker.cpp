@@ -1,5 +1,6 @@
 #include "hwlink/HardwareWorker.h"
 
+#include "hw/I2CAdapter.h"
 #include "hw/I2CBus.h"
 #include "hw/I2CDevice.h"
 #include "hw/SimLayout.h"
@@ -113,6 +114,20 @@ void CHardwareWorker::Publish(const Status& status)
 // Everything that touches the bus lives in this function's frame.
 void CHardwareWorker::Run()
 {
+    if (m_config.nPort == HardwareConfig::I2CAdapter) {
+        CI2CAdapter adapter(m_node ? *m_node : DefaultI2CNode());
+        try {
+            adapter.Open(m_config.nAdapter);
+        } catch (const CERR& e) {
+            Publish({State::Failed, e.GetNumber(), e.GetText(), e.GetDetail(), false, {}, {}});
+            return;
+        }
+        Publish({State::Connected, 0, {}, 0, false, {}, {}});
+        RunOn(adapter);
+        adapter.Close();
+        Publish({State::Stopped, 0, {}, 0, false, {}, {}});
+        return;
+    }
     CI2CBus bus(m_backend);
     try {
         bus.Init(BusPort(m_config.nPort));
@@ -123,7 +138,13 @@ void CHardwareWorker::Run()
         return;
     }
     Publish({State::Connected, 0, {}, 0, false, {}, {}});
+    RunOn(bus);
+    bus.Shutdown();
+    Publish({State::Stopped, 0, {}, 0, false, {}, {}});
+}
 
+void CHardwareWorker::RunOn(II2CTransfer& bus)
+{
     std::map<std::uint8_t, CI2CConverter> converters;
     std::map<std::uint8_t, CI2CPortDevice> ports;
     for (const ChannelWiring& w : m_config.channel) {
@@ -191,21 +212,7 @@ void CHardwareWorker::Run()
             m_layout->Refresh(std::chrono::duration<double>(now - m_t0).count());
         std::array<std::optional<double>, kChannels> read{};
         Status swept{State::Connected, 0, {}, 0, false, {}, {}};
-        for (int i = 0; i < kChannels; ++i) {
-            const ChannelWiring& w = m_config.channel[i];
-            if (!w.bConverter)
-                continue;
-            CI2CConverter& conv = converters[w.nConverter];
-            conv.SetFullScale(w.dFullScale);
-            try {
-                read[i] = conv.ReadChannel(std::uint8_t(w.nInput));
-            } catch (const CERR& e) {
-                swept.nError = e.GetNumber();
-                swept.text = e.GetText();
-                swept.nDetail = e.GetDetail();
-                swept.channel[i] = {e.GetNumber(), e.GetText(), e.GetDetail()};
-            }
-        }
+        Sweep(converters, read, swept);
         {
             std::lock_guard lock(m_mutex);
             for (int i = 0; i < kChannels; ++i) {
@@ -230,6 +237,50 @@ void CHardwareWorker::Run()
         Publish(swept);
         ++m_nSweeps;
     }
-    bus.Shutdown();
-    Publish({State::Stopped, 0, {}, 0, false, {}, {}});
+}
+
+void CHardwareWorker::Sweep(std::map<std::uint8_t, CI2CConverter>& converters,
+                            std::array<std::optional<double>, kChannels>& read, Status& swept)
+{
+    const auto fail = [&swept](int i, const CERR& e) {
+        swept.nError = e.GetNumber();
+        swept.text = e.GetText();
+        swept.nDetail = e.GetDetail();
+        swept.channel[i] = {e.GetNumber(), e.GetText(), e.GetDetail()};
+    };
+    std::map<std::uint8_t, unsigned> wiredInputs; // bit n: input n is wired
+    for (const ChannelWiring& w : m_config.channel)
+        if (w.bConverter)
+            wiredInputs[w.nConverter] |= 1u << w.nInput;
+    std::map<std::uint8_t, std::array<std::uint8_t, 4>> all;
+    std::map<std::uint8_t, CERR> failed;
+    for (const auto& [address, inputs] : wiredInputs) {
+        if (inputs != 0xF)
+            continue;
+        try {
+            all[address] = converters[address].ReadInputs();
+        } catch (const CERR& e) {
+            failed.emplace(address, e);
+        }
+    }
+    for (int i = 0; i < kChannels; ++i) {
+        const ChannelWiring& w = m_config.channel[i];
+        if (!w.bConverter)
+            continue;
+        CI2CConverter& conv = converters[w.nConverter];
+        conv.SetFullScale(w.dFullScale);
+        if (const auto f = failed.find(w.nConverter); f != failed.end()) {
+            fail(i, f->second);
+            continue;
+        }
+        if (const auto a = all.find(w.nConverter); a != all.end()) {
+            read[i] = conv.ToPhysical(a->second[w.nInput]);
+            continue;
+        }
+        try {
+            read[i] = conv.ReadChannel(std::uint8_t(w.nInput));
+        } catch (const CERR& e) {
+            fail(i, e);
+        }
+    }
 }

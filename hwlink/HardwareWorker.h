@@ -16,8 +16,11 @@
 #include <string>
 #include <thread>
 
+class CI2CConverter;
+class CI2CNode;
 class CPortBackend;
 class CSimLayout;
+class II2CTransfer;
 
 class CHardwareWorker
 {
@@ -62,6 +65,10 @@ public:
     CHardwareWorker(const CHardwareWorker&) = delete;
     CHardwareWorker& operator=(const CHardwareWorker&) = delete;
 
+    // The node a kernel adapter is opened on (default: the machine's own);
+    // call before Start.
+    void SetI2CNode(CI2CNode* node) { m_node = node; }
+
     // Sets up the bus on the thread, writes the first outputs, then sweeps.
     void Start(unsigned periodMs, const Outputs& first);
     void SetPeriod(unsigned periodMs);
@@ -81,11 +88,17 @@ public:
 
 private:
     void Run();
+    void RunOn(II2CTransfer& bus);
+    // Reads every wired input: a converter with all four inputs wired in one
+    // write and one read, the others input by input.
+    void Sweep(std::map<std::uint8_t, CI2CConverter>& converters,
+               std::array<std::optional<double>, kChannels>& read, Status& swept);
     void Publish(const Status& status);
 
     HardwareConfig m_config;
     CPortBackend& m_backend;
     CSimLayout* m_layout;
+    CI2CNode* m_node = nullptr;
     std::function<void()> m_notify;
     std::chrono::steady_clock::time_point m_t0;
 

@@ -376,7 +376,7 @@ void TestHwLink::busThatCannotBeOpenedFallsBackToTestSources()
         QCOMPARE(sink.boxes.size(), 0); // not from inside the view's update
         QTRY_COMPARE(sink.boxes.size(), 1);
         QVERIFY(sink.boxes[0].text.contains(QStringLiteral("EPP-Port in use")));
-        QVERIFY(sink.boxes[0].text.contains(QStringLiteral("Anschluss 1")));
+        QVERIFY(sink.boxes[0].text.contains(QStringLiteral("Parallelport 1")));
         QCOMPARE(hw.StatusText(), QStringLiteral("Hardware: nicht verbunden"));
         v.OnTimer(1);
         QCOMPARE(v.m_channel[0].m_dStrom, 2.0);

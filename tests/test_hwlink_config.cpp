@@ -38,6 +38,7 @@ private slots:
     void addressParsing();
     void outputBytes();
     void simulateOptionUsesSimulatedLayout();
+    void adapterIsStoredAndChosenInTheDialog();
 };
 
 using Edit = std::function<void(CHardwareConfigDlg&)>;
@@ -242,6 +243,12 @@ void TestHwLinkConfig::storedKeysAreReadStrictly_data()
     row("port 9", "Port", 9, 0, "9 liegt nicht zwischen 0 und 3. Die Hardware bleibt aus.");
     row("port no number", "Port", "eins", 0,
         "„eins“ ist keine ganze Zahl. Die Hardware bleibt aus.");
+    row("port adapter no number", "Port", "i2c:x", 0,
+        "„i2c:x“ ist kein I2C-Adapter (i2c:N für /dev/i2c-N, N von 0 bis 9999). Die Hardware "
+        "bleibt aus.");
+    row("port adapter too big", "Port", "i2c:12345", 0,
+        "„i2c:12345“ ist kein I2C-Adapter (i2c:N für /dev/i2c-N, N von 0 bis 9999). Die "
+        "Hardware bleibt aus.");
 }
 
 // Each refused key is named with its reason, its channel stays unwired and
@@ -377,6 +384,59 @@ void TestHwLinkConfig::simulateOptionUsesSimulatedLayout()
     CCmdUI ui(ID_SIMULATOR);
     QVERIFY(hw.OnUpdateCmdUI(&ui));
     QVERIFY(ui.m_bEnabled);
+}
+
+// An adapter is stored as "i2c:N" beside the old numbers, offered by the
+// dialog as the kernel lists it, and kept when it is not plugged in.
+void TestHwLinkConfig::adapterIsStoredAndChosenInTheDialog()
+{
+    QStringList refused;
+    HardwareConfig c = LoadEdited(QStringLiteral("Hardware/Port"), "i2c:1", refused);
+    QCOMPARE(refused, QStringList{});
+    QCOMPARE(c.nPort, int(HardwareConfig::I2CAdapter));
+    QCOMPARE(c.nAdapter, 1);
+    QCOMPARE(c.BusName(), QStringLiteral("I2C-Adapter 1"));
+    QVERIFY(c.IsActive());
+    c = LoadEdited(QStringLiteral("Hardware/Port"), 2, refused); // an old value keeps its meaning
+    QCOMPARE(c.nPort, int(HardwareConfig::Port2));
+
+    QTemporaryDir dir;
+    QSettings s(dir.filePath(QStringLiteral("hw.ini")), QSettings::IniFormat);
+    HardwareConfig stored = Port1Layout();
+    stored.nPort = HardwareConfig::I2CAdapter;
+    stored.nAdapter = 11;
+    stored.Save(s);
+    QCOMPARE(s.value(QStringLiteral("Hardware/Port")).toString(), QStringLiteral("i2c:11"));
+    QCOMPARE(HardwareConfig::Load(s), stored);
+
+    TestSink sink;
+    const std::vector<I2CAdapterInfo> adapters = {{1, "bcm2835 (i2c@7e804000)"},
+                                                  {11, "i2c-tiny-usb at bus 001 device 005"}};
+    {
+        CHardwareConfigDlg dlg(Port1Layout(), nullptr, adapters);
+        QComboBox* box = dlg.PortBox();
+        QCOMPARE(box->count(), 6);
+        QCOMPARE(box->itemText(1), QStringLiteral("Parallelport 1"));
+        QCOMPARE(box->itemText(4), QStringLiteral("I2C-Adapter 1: bcm2835 (i2c@7e804000)"));
+        QCOMPARE(box->currentIndex(), 1);
+        box->setCurrentIndex(5);
+        dlg.accept();
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(dlg.Result().nPort, int(HardwareConfig::I2CAdapter));
+        QCOMPARE(dlg.Result().nAdapter, 11);
+        QCOMPARE(dlg.Result().channel, Port1Layout().channel);
+    }
+    {
+        stored.nAdapter = 3; // not plugged in now
+        CHardwareConfigDlg dlg(stored, nullptr, adapters);
+        QCOMPARE(dlg.PortBox()->currentText(), QStringLiteral("I2C-Adapter 3: (nicht gefunden)"));
+        dlg.accept();
+        QCOMPARE(dlg.Result(), stored);
+        CHardwareConfigDlg again(stored, nullptr, adapters);
+        again.PortBox()->setCurrentIndex(3);
+        again.accept();
+        QCOMPARE(again.Result().nPort, int(HardwareConfig::Simulation));
+    }
 }
 
 QTEST_MAIN(TestHwLinkConfig)

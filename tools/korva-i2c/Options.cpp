@@ -34,17 +34,17 @@ bool ParseReal(const std::string& text, double& result)
     return *end == '\0' && std::isfinite(result);
 }
 
-const std::set<std::string> VALUE_OPTIONS = {"--port",       "--addr",    "--input",
+const std::set<std::string> VALUE_OPTIONS = {"--port",       "--bus",     "--addr", "--input",
                                              "--full-scale", "--control", "--value"};
 
 // Which value options each command takes.
 const std::map<std::string, std::set<std::string>>& CommandOptions()
 {
     static const std::map<std::string, std::set<std::string>> table = {
-        {"detect", {"--port"}},
-        {"scan", {"--port"}},
-        {"read", {"--port", "--addr", "--input", "--full-scale", "--control"}},
-        {"write", {"--port", "--addr", "--value"}},
+        {"detect", {"--port", "--bus"}},
+        {"scan", {"--port", "--bus"}},
+        {"read", {"--port", "--bus", "--addr", "--input", "--full-scale", "--control"}},
+        {"write", {"--port", "--bus", "--addr", "--value"}},
         {"help", {}},
     };
     return table;
@@ -57,6 +57,13 @@ std::string SetValue(const std::string& name, const std::string& text, ToolOptio
         if (!ParseInteger(text, 1, 2, number))
             return "--port needs a port number: 1 or 2";
         options.port = static_cast<std::uint16_t>(number);
+    } else if (name == "--bus") {
+        const std::string prefix = "/dev/i2c-";
+        const std::string digits = text.rfind(prefix, 0) == 0 ? text.substr(prefix.size()) : text;
+        if (digits.size() > 4 || !ParseInteger(digits, 0, 9999, number) ||
+            digits.find('x') != std::string::npos || digits.find('X') != std::string::npos)
+            return "--bus needs an adapter number N or its node /dev/i2c-N";
+        options.bus = static_cast<int>(number);
     } else if (name == "--addr") {
         if (!ParseInteger(text, 0, 0xFE, number) || (number & 1))
             return "--addr needs an 8-bit address with bit 0 clear, such as 0x90";
@@ -140,6 +147,10 @@ std::string ParseOptions(int argc, const char* const* argv, ToolOptions& options
     for (const std::string& option : given)
         if (!CommandOptions().at(options.command).count(option))
             return options.command + " does not take " + option;
+    if (given.count("--port") && given.count("--bus"))
+        return "--port and --bus cannot be used together";
+    if (options.trace && options.bus >= 0 && !options.simulate)
+        return "--trace with --bus needs --simulate";
     return "";
 }
 
@@ -147,26 +158,35 @@ const char* UsageText()
 {
     return R"(Usage: korva-i2c COMMAND [OPTIONS]
 
-Talks to the PCF8584 I2C controller behind an EPP parallel port.
+Talks to the PCF8584 I2C controller behind an EPP parallel port, or with
+--bus to an I2C adapter of the Linux kernel (/dev/i2c-N: a Raspberry Pi's
+I2C pins, a USB-I2C adapter).
 
 Commands:
-  detect  --port N                  is a controller there?
-  scan    --port N                  list the addresses that answer
+  detect  --port N | --bus N        is a controller there? (--bus: the
+                                    adapter's name and functions)
+  scan    --port N | --bus N        list the addresses that answer
   read    --port N --addr A         read the byte of an 8-bit port device
   read    --port N --addr A --input I [--full-scale F] [--control C]
                                     read input I (0..3) of a converter,
                                     scaled so that raw 255 gives F (255)
   write   --port N --addr A --value V
                                     write byte V to the device at A
+  read and write take --bus N instead of --port N as well.
 
 Options:
   --port N      1 = /dev/parport0 (default), 2 = /dev/parport1
+  --bus N       the kernel's I2C adapter N, also given as /dev/i2c-N; scan
+                probes as i2cdetect does (a read at 0x30-0x37 and 0x50-0x5F,
+                7-bit, a quick write elsewhere)
   --addr A      device address in 8-bit form (7-bit address << 1), e.g. 0x90
   --control C   converter control byte, the input is added (default 0x40)
   --simulate    use a simulated board instead of the port: converters at
                 0x90 0x92 0x94 0x96 (inputs 0..3 read 0x00 0x80 0xFF 0x40),
-                port devices at 0x40 0x42; port 2 has no controller
-  --trace       print the register accesses to standard error
+                port devices at 0x40 0x42; port 2 has no controller; with
+                --bus a simulated adapter with the same devices
+  --trace       print the register accesses (with --bus: the I2C messages)
+                to standard error
   -h, --help    show this text
 
 Numbers are decimal or hexadecimal with 0x. Exit status: 0 done, 1 bus or

@@ -8,6 +8,7 @@ struct ToolOptions
 {
     std::string command;         // detect, scan, read, write or help
     std::uint16_t port = 1;      // 1 = /dev/parport0, 2 = /dev/parport1
+    int bus = -1;                // N of /dev/i2c-N; -1: the parallel port
     int address = -1;            // 8-bit form, bit 0 clear
     int input = -1;              // converter input 0..3, -1: read a port device
     double fullScale = 255.0;    // physical value of raw 255

@@ -51,3 +51,21 @@ korva_tool_test(flag-with-value 2 "--simulate takes no value" scan --simulate=ye
 korva_tool_test(tab-before-number 2 "--value needs a byte" write --simulate --addr 0x40 "--value=\t5")
 korva_tool_test(blank-before-full-scale 2 "--full-scale needs a number above 0"
   read --simulate --addr 0x90 --input 1 "--full-scale= 5")
+
+# The same commands on a simulated kernel adapter with the board's devices.
+korva_tool_test(bus-detect 0 "^bus 1: I2C adapter \"KORVA simulated adapter\"\nfunctions 0x0EFF0009: I2C messages \\(combined transfers\\), SMBus quick, SMBus read byte, SMBus write byte, SMBus write byte data\ntransfers: I2C_RDWR\n$"
+  detect --simulate --bus 1)
+korva_tool_test(bus-scan 0 "00:                         -- -- -- -- -- -- -- --\n.*40: -- -- -- -- -- -- -- -- 48 49 4a 4b -- -- -- --.*70: -- -- -- -- -- -- -- --                        \n8-bit addresses for --addr: 0x40 0x42 0x90 0x92 0x94 0x96\n$"
+  scan --simulate --bus /dev/i2c-1)
+korva_tool_test(bus-scan-probes 0 "R 61\\*:\n.*W 70\\*:\n.*W 90:\n" scan --simulate --bus 1 --trace)
+korva_tool_test(bus-read-converter 0 "^0x90 input 2: 5\\.000 \\(raw 0xFF\\)\n$"
+  read --simulate --bus 1 --addr 0x90 --input 2 --full-scale 5.0)
+korva_tool_test(bus-read-port-device 0 "^0x42: 0xFF\n$" read --simulate --bus=3 --addr 0x42)
+korva_tool_test(bus-write 0 "^0x40 <- 0x0F\nW 40: 0F\n$" write --simulate --bus 1 --addr 0x40 --value 15 --trace)
+korva_tool_test(bus-nobody 1 "^korva-i2c: error 5: No ack on address \\(address 0x98\\)\nkorva-i2c: /dev/i2c-1: No such device or address\n$"
+  read --simulate --bus 1 --addr 0x98 --input 0)
+korva_tool_test(bus-missing-node 1 "error 13: EPP-Port in use\nkorva-i2c: /dev/i2c-9999: No such file or directory\n.*group i2c"
+  detect --bus 9999)
+korva_tool_test(bus-and-port 2 "--port and --bus cannot be used together" scan --simulate --bus 1 --port 1)
+korva_tool_test(bus-bad-number 2 "--bus needs an adapter number N or its node /dev/i2c-N" scan --bus /dev/i2c-x)
+korva_tool_test(bus-trace-needs-simulate 2 "--trace with --bus needs --simulate" scan --bus 1 --trace)

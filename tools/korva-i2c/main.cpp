@@ -3,11 +3,14 @@
 #include "Commands.h"
 #include "Options.h"
 
+#include "hw/I2CAdapter.h"
 #include "hw/I2CBus.h"
 #include "hw/RecordingPort.h"
 #include "hw/SimBoard.h"
+#include "hw/SimI2CNode.h"
 
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 
@@ -15,7 +18,7 @@ namespace {
 constexpr int EXIT_BUS_ERROR = 1;
 constexpr int EXIT_USAGE = 2;
 
-void ReportError(const CERR& error, const ToolOptions& options)
+void ReportError(const CERR& error, const ToolOptions& options, int osError)
 {
     std::cerr << "korva-i2c: error " << error.GetNumber() << ": " << error.GetText();
     const bool addressError = error.GetNumber() == 4 || error.GetNumber() == 5;
@@ -25,10 +28,52 @@ void ReportError(const CERR& error, const ToolOptions& options)
         std::cerr << address;
     }
     std::cerr << '\n';
+    if (options.bus >= 0) {
+        const std::string node = CI2CAdapter::NodePath(options.bus);
+        if (osError)
+            std::cerr << "korva-i2c: " << node << ": " << std::strerror(osError) << '\n';
+        if (error.GetNumber() == 13)
+            std::cerr << "korva-i2c: " << node
+                      << " must exist (module i2c-dev; on a Raspberry Pi dtparam=i2c_arm=on),"
+                         " be an I2C adapter and be open to you (group i2c)\n";
+        return;
+    }
     if (error.GetNumber() == 13 && !options.simulate)
         std::cerr << "korva-i2c: port " << options.port << " is /dev/parport" << options.port - 1
                   << ": it must exist (module ppdev), be free (no other program, module lp"
                      " unloaded) and be open to you (group lp)\n";
+}
+std::string AdapterName(int number)
+{
+    for (const I2CAdapterInfo& adapter : ListI2CAdapters())
+        if (adapter.number == number)
+            return adapter.name;
+    return "(not listed in /sys/class/i2c-dev)";
+}
+
+// --bus: the kernel's adapter, or a simulated one on the simulated board's devices.
+int RunOnAdapter(const ToolOptions& options, CSimBoard& board)
+{
+    CSimI2CNode simulated(board.Controller(), CI2CAdapter::NodePath(options.bus));
+    CI2CAdapter adapter(options.simulate ? static_cast<CI2CNode&>(simulated) : DefaultI2CNode());
+    const std::string name =
+        options.simulate ? "KORVA simulated adapter" : AdapterName(options.bus);
+    int status = 0;
+    try {
+        RunAdapterCommand(options, adapter, name, std::cout);
+    } catch (const CERR& error) {
+        std::cout.flush();
+        ReportError(error, options, adapter.LastErrno());
+        status = EXIT_BUS_ERROR;
+    }
+    if (!std::cout.flush()) {
+        std::cerr << "korva-i2c: cannot write to standard output\n";
+        status = EXIT_BUS_ERROR;
+    }
+    if (options.trace)
+        for (const std::string& line : simulated.Trace())
+            std::cerr << line << '\n';
+    return status;
 }
 } // namespace
 
@@ -46,6 +91,8 @@ int main(int argc, char** argv)
 
     CSimBoard board;
     board.AddDefaultDevices();
+    if (options.bus >= 0)
+        return RunOnAdapter(options, board);
     CPortBackend& port =
         options.simulate ? static_cast<CPortBackend&>(board) : DefaultPortBackend();
     CRecordingPort recorder(port);
@@ -56,7 +103,7 @@ int main(int argc, char** argv)
         RunCommand(options, bus, std::cout);
     } catch (const CERR& error) {
         std::cout.flush();
-        ReportError(error, options);
+        ReportError(error, options, 0);
         status = EXIT_BUS_ERROR;
     }
     if (!std::cout.flush()) {
