@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   locales tzdata fonts-liberation fonts-dejavu-core
   xvfb xauth
+  chromium chromium-driver python3-selenium
 )
 
 missing=()

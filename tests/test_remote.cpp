@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -22,7 +23,19 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QThread>
+#include <atomic>
+#include <malloc.h>
 #include <memory>
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KORVA_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define KORVA_ASAN 1
+#endif
 
 namespace {
 
@@ -128,6 +141,110 @@ QByteArray PasswordBody(const QString& password)
     return QJsonDocument(QJsonObject{{QStringLiteral("password"), password}}).toJson();
 }
 
+// Resident memory of this process in KiB.
+long ResidentKiB()
+{
+    malloc_trim(0); // free pages kept by the allocator are not a leak
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+// Bad, odd and unfinished requests from a thread of its own (blocking
+// sockets), bounded in count and time. Requests for unknown paths must each
+// get their 404 on the way.
+class Flood : public QThread
+{
+public:
+    Flood(quint16 port, int nRequests, int nMs) : m_port(port), m_nRequests(nRequests), m_nMs(nMs)
+    {
+    }
+    std::atomic<int> sent{0}, unknownSent{0}, unknownAnswered{0};
+
+protected:
+    void run() override
+    {
+        const QDeadlineTimer deadline(m_nMs);
+        std::vector<std::unique_ptr<QTcpSocket>> halfOpen;
+        for (int i = 0; i < m_nRequests && !deadline.hasExpired(); ++i) {
+            auto s = std::make_unique<QTcpSocket>();
+            s->connectToHost(QStringLiteral("127.0.0.1"), m_port);
+            if (!s->waitForConnected(1000))
+                continue;
+            ++sent;
+            const int kind = i % 8;
+            const QByteArray n = QByteArray::number(i);
+            switch (kind) {
+            case 0: { // not HTTP at all
+                QByteArray junk(64 + (i * 37) % 4000, '\0');
+                for (qsizetype j = 0; j < junk.size(); ++j)
+                    junk[j] = char((i * 131 + j * 17) & 0xff);
+                s->write(junk + "\r\n\r\n");
+                break;
+            }
+            case 1:
+                s->write("GET /nirgends/" + n +
+                         " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+                break;
+            case 2: // headers beyond any real request
+                s->write("GET /api/state HTTP/1.1\r\nHost: x\r\nX-Big: " +
+                         QByteArray(80 * 1024, 'b') + "\r\n\r\n");
+                break;
+            case 3:
+                s->write("BREW /api/state HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+                break;
+            case 4: // a body that never comes, switching without a session
+                s->write("POST /api/channels/3/off HTTP/1.1\r\nHost: x\r\nContent-Length: " +
+                         QByteArray(i % 2 ? "99999999" : "-1") + "\r\n\r\n{");
+                break;
+            case 5:
+                s->write("GET /api/journal?limit=99999999999999999999%zz HTTP/1.1\r\nHost: "
+                         "x\r\nConnection: close\r\n\r\n");
+                break;
+            case 6:
+                s->write("GET /" + QByteArray(10000, 'u') + " HTTP/9.9\r\n\r\n");
+                break;
+            case 7: // half a request, held open meanwhile
+                s->write("GET /api/state HTTP/1.1\r\nHost: x\r\n");
+                s->waitForBytesWritten(1000);
+                if (halfOpen.size() < 60)
+                    halfOpen.push_back(std::move(s));
+                continue;
+            }
+            s->waitForBytesWritten(1000);
+            if (kind == 1) {
+                ++unknownSent;
+                QByteArray answer;
+                const QDeadlineTimer wait(2000);
+                while (!answer.contains("\r\n\r\n") && !wait.hasExpired() &&
+                       s->waitForReadyRead(int(std::max<qint64>(1, wait.remainingTime()))))
+                    answer += s->readAll();
+                unknownAnswered += answer.startsWith("HTTP/1.1 404");
+            }
+            s->abort();
+        }
+        halfOpen.clear();
+    }
+
+private:
+    quint16 m_port;
+    int m_nRequests;
+    int m_nMs;
+};
+
+// Counts measurement ticks.
+struct TickCounter : IViewListener
+{
+    std::atomic<int> ticks{0};
+    TickCounter() { AddViewListener(this); }
+    ~TickCounter() override { RemoveViewListener(this); }
+    void OnMeasured(CVelkorView&) override { ++ticks; }
+};
+
 } // namespace
 
 class TestRemote : public QObject
@@ -145,6 +262,7 @@ private slots:
     void pushSendsFullStateThenChanges();
     void failedLoginsAreLimited();
     void floodOfBadRequests();
+    void floodKeepsMeasuringAndMemoryFlat();
     void httpsOnlyWithCertificate();
     void takenPortIsAWarning();
     void setWebPasswordStoresOnlyAHash();
@@ -544,6 +662,70 @@ void TestRemote::floodOfBadRequests()
                  return live == 0;
              }),
              qPrintable(QString::number(live)));
+}
+
+void TestRemote::floodKeepsMeasuringAndMemoryFlat()
+{
+    CVelkorView& v = m_panel->view;
+    bool on[16];
+    for (int k = 1; k <= 16; ++k)
+        on[k - 1] = v.IsSwitchedOn(k);
+    TickCounter counter;
+    // The view measures with its own timer while the flood runs.
+    v.m_nAbfragezeit = 50;
+    v.SetTimer(CVelkorView::kMessTimer, 50);
+    const auto flood = [&](long& rss) {
+        Flood f(m_port, 1000, 8000);
+        const int ticksBefore = counter.ticks;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        f.start();
+        QVERIFY(WaitFor([&] { return f.isFinished(); }, 20000));
+        const qint64 ms = elapsed.elapsed();
+        const int ticks = counter.ticks - ticksBefore;
+        QVERIFY2(f.sent > 200, qPrintable(QString::number(f.sent)));
+        QCOMPARE(f.unknownAnswered.load(), f.unknownSent.load());
+        // Generous: a loaded machine may stretch ticks, a blocked window
+        // thread stops them.
+        QVERIFY2(ticks >= std::max<qint64>(3, ms / 50 / 4),
+                 qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(ms)));
+        // Idle connections are closed and nothing stays behind.
+        CWebServer* server = m_web->Server();
+        int live = -1;
+        QVERIFY2(WaitFor(
+                     [&] {
+                         QMetaObject::invokeMethod(
+                             server, [&] { live = server->LiveConnections(); },
+                             Qt::BlockingQueuedConnection);
+                         return live == 0;
+                     },
+                     10000),
+                 qPrintable(QString::number(live)));
+        rss = ResidentKiB();
+        qInfo("flood: %d requests, %d ticks in %lld ms, resident %ld KiB", f.sent.load(), ticks, ms,
+              rss);
+    };
+    long warm = 0, after = 0;
+    flood(warm); // buffers and caches grow to their working size here
+    for (int round = 0; round < 2 && !QTest::currentTestFailed(); ++round)
+        flood(after);
+    if (QTest::currentTestFailed())
+        return;
+    v.KillTimer(CVelkorView::kMessTimer);
+    v.m_nAbfragezeit = 3600000;
+
+    QVERIFY(warm > 0);
+#ifdef KORVA_ASAN
+    qInfo("resident %ld KiB -> %ld KiB (not compared: the sanitizer keeps freed memory)", warm,
+          after);
+#else
+    QVERIFY2(after - warm < 3072,
+             qPrintable(QStringLiteral("%1 KiB -> %2 KiB").arg(warm).arg(after)));
+#endif
+    // Nothing was switched, and the panel still answers.
+    for (int k = 1; k <= 16; ++k)
+        QCOMPARE(v.IsSwitchedOn(k), on[k - 1]);
+    QCOMPARE(Http(m_port, "GET", "/api/state").status, 200);
 }
 
 void TestRemote::httpsOnlyWithCertificate()
