@@ -97,13 +97,15 @@ void CMqttClient::Stop(const QByteArray& lastTopic, const QByteArray& lastPayloa
     m_wake.notify_all();
     if (m_thread.joinable())
         m_thread.join();
+    std::lock_guard lock(m_publishMutex);
+    m_bConnected = false;
     mosquitto_destroy(m_mosq);
     m_mosq = nullptr;
-    m_bConnected = false;
 }
 
 bool CMqttClient::Publish(const QByteArray& topic, const QByteArray& payload, int qos, bool retain)
 {
+    std::lock_guard lock(m_publishMutex);
     if (!m_bConnected || !m_mosq)
         return false;
     return mosquitto_publish(m_mosq, nullptr, topic.constData(), int(payload.size()),

@@ -71,6 +71,7 @@ private:
     StateHandler m_onState;
     MessageHandler m_onMessage;
     mosquitto* m_mosq = nullptr;
+    std::mutex m_publishMutex; // Publish against Stop destroying m_mosq
     std::thread m_thread;
     std::mutex m_mutex;
     std::condition_variable m_wake;

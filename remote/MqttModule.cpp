@@ -180,7 +180,6 @@ void CMqttModule::SetConfig(const MqttConfig& config)
 {
     Stop();
     m_config = config;
-    m_lastSent.reset();
     Start();
     if (m_pane)
         m_pane->setVisible(m_config.bEnabled);
@@ -267,9 +266,10 @@ QVector<JournalEvent> CMqttModule::NewJournalEvents()
                 break;
             }
         }
-    } else {
-        first = all.size(); // what happened before the connection is history
+    } else if (!m_bJournalSeen) {
+        first = all.size();
     }
+    m_bJournalSeen = true;
     if (!all.isEmpty())
         m_lastSent = all.last();
     return all.mid(first);
@@ -326,6 +326,11 @@ void CMqttModule::OnMqttVerbindung()
     if (CWinApp* app = CWinApp::Instance())
         dlg.Result().Save(app->Settings());
     SetConfig(dlg.Result());
+}
+
+CStationsWnd* CMqttModule::StationsWindow() const
+{
+    return m_stations;
 }
 
 void CMqttModule::OnStationen()

@@ -57,7 +57,7 @@ public:
     // Commands.
     void OnMqttVerbindung();
     void OnStationen();
-    CStationsWnd* StationsWindow() const { return m_stations; }
+    CStationsWnd* StationsWindow() const;
 
     void OnViewOpened(CVelkorView& view) override;
     void OnViewClosing(CVelkorView& view) override;
@@ -92,6 +92,7 @@ private:
     QPointer<CVelkorView> m_view;
     QList<QPointer<CVelkorView>> m_waiting;
     bool m_bPublishPending = false;
+    bool m_bJournalSeen = false; // events from before the first publish are history
     std::optional<JournalEvent> m_lastSent;
     int m_nBadCommands = 0;
     int m_nBadUnreported = 0;
