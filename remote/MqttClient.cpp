@@ -52,6 +52,9 @@ bool CMqttClient::Start(QString* error)
     // Our own thread runs the loop: publishing from others only queues.
     mosquitto_threaded_set(m_mosq, true);
     mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // Small messages that should leave at once: a cutoff's event would
+    // otherwise wait for the acknowledgement of the one before.
+    mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
     const MqttConfig& c = m_options.config;
     if (!c.strUser.isEmpty())
         mosquitto_username_pw_set(m_mosq, c.strUser.toUtf8().constData(),

@@ -21,11 +21,12 @@ void CMqttPublisher::StartTimer()
         this, [this] { m_refresh->start(); }, Qt::QueuedConnection);
 }
 
-void CMqttPublisher::Offer(const ChannelSnapshot& snap, const QVector<JournalEvent>& events)
+void CMqttPublisher::Offer(ChannelSnapshot snap, const QVector<JournalEvent>& events)
 {
     std::lock_guard lock(m_mutex);
-    m_waiting = snap;
-    m_waitingEvents += events;
+    m_waiting = std::move(snap);
+    if (!events.isEmpty())
+        m_waitingEvents += events;
     if (m_waitingEvents.size() > kMaxWaitingEvents)
         m_waitingEvents.remove(0, m_waitingEvents.size() - kMaxWaitingEvents);
     if (m_bDrainPosted)

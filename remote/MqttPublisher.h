@@ -27,7 +27,7 @@ public:
     CMqttPublisher(CMqttClient& client, const MqttConfig& config);
 
     // Any thread: the newest snapshot replaces one not yet sent.
-    void Offer(const ChannelSnapshot& snap, const QVector<JournalEvent>& events);
+    void Offer(ChannelSnapshot snap, const QVector<JournalEvent>& events);
     // Any thread: after a connect.
     void Connected();
     // Runs the refresh timer; call once the object lives on its thread.

@@ -10,14 +10,19 @@
 #include "helpers/ViewPanel.h"
 #include "journal/JournalEvent.h"
 #include "journal/JournalModule.h"
+#include "remote/MqttDlg.h"
 #include "remote/MqttModule.h"
 #include "remote/MqttPublisher.h"
 #include "remote/StationsWnd.h"
 
+#include <QCheckBox>
 #include <QJsonArray>
+#include <QLineEdit>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <csignal>
 
@@ -91,6 +96,7 @@ private slots:
     void brokerRestartRepublishes();
     void tlsWithOwnCa();
     void stationsOverviewAndLastWill();
+    void dialogRefusesMissingFilesAndKeepsSettings();
 
 private:
     void Tick() { m_panel->view.OnTimer(CVelkorView::kMessTimer); }
@@ -403,6 +409,48 @@ void TestMqtt::stationsOverviewAndLastWill()
         [](const Message& m) { return m.topic == "korva/nord/status" && m.payload == "offline"; }));
     QVERIFY(WaitFor([&] { return shows("nord", false) && shows("sued", true); }));
     QCOMPARE(wnd.Stations()["nord"].item->text(3), QStringLiteral("offline"));
+}
+
+// Through the real exec(): a password file that is not there keeps the dialog
+// open with a German message; a good one is taken and survives the settings.
+void TestMqtt::dialogRefusesMissingFilesAndKeepsSettings()
+{
+    CMqttDlg dlg(MqttConfig{});
+    QVERIFY(!dlg.EnabledBox()->isChecked());
+    m_sink->ExpectBoxes(1);
+    bool stayedOpen = false;
+    QTimer::singleShot(0, &dlg, [&] {
+        dlg.EnabledBox()->setChecked(true);
+        dlg.HostEdit()->setText(QStringLiteral("127.0.0.1"));
+        dlg.PortBox()->setValue(m_broker.port);
+        dlg.StationEdit()->setText(QStringLiteral("pruef"));
+        dlg.UserEdit()->setText(QStringLiteral("pruef"));
+        dlg.PasswordFileEdit()->setText(m_broker.File("fehlt.pw"));
+        dlg.CommandsBox()->setChecked(true);
+        dlg.accept(); // refused: stays open
+        stayedOpen = dlg.isVisible();
+        dlg.PasswordFileEdit()->setText(m_broker.File("pruef.pw"));
+        dlg.accept();
+    });
+    QCOMPARE(dlg.exec(), int(QDialog::Accepted));
+    QVERIFY(stayedOpen);
+    QCOMPARE(m_sink->boxes.size(), 1);
+    QVERIFY(m_sink->boxes[0].text.contains(QStringLiteral("fehlt.pw")));
+    m_sink->boxes.clear();
+
+    QTemporaryDir dir;
+    QSettings s(dir.filePath(QStringLiteral("k.conf")), QSettings::IniFormat);
+    dlg.Result().Save(s);
+    const MqttConfig back = MqttConfig::Load(s);
+    QVERIFY(back.bEnabled && back.bCommands && !back.bDiscovery);
+    QCOMPARE(back.nPort, m_broker.port);
+    QCOMPARE(back.strPasswordFile, m_broker.File("pruef.pw"));
+    QCOMPARE(back.TopicRoot(), QStringLiteral("korva/pruef/"));
+    // The password itself is nowhere in the settings.
+    for (const QString& key : s.allKeys())
+        QVERIFY(!s.value(key).toString().contains(QStringLiteral("pruef-geheim")));
+    // Topic wildcards in a station name cannot reach other stations' topics.
+    QCOMPARE(MqttTopicLevel(QStringLiteral("a/+/#")), QStringLiteral("a____"));
 }
 
 QTEST_MAIN(TestMqtt)

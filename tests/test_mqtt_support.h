@@ -104,7 +104,7 @@ struct Broker
         QString conf;
         QTextStream(&conf) << "per_listener_settings false\nallow_anonymous false\n"
                            << "password_file " << pw << "\nacl_file " << File("acl") << "\n"
-                           << "persistence false\nuser root\nlog_type error\n"
+                           << "persistence false\nuser root\nlog_type error\nset_tcp_nodelay true\n"
                            << "listener " << port << " 127.0.0.1\n"
                            << "listener " << tlsPort << " 127.0.0.1\n"
                            << "cafile " << File("ca.crt") << "\ncertfile " << File("server.crt")
