@@ -169,6 +169,7 @@ void CMqttModule::Stop()
     QObject::connect(m_badTimer, &QTimer::timeout, m_context.get(),
                      [this] { ReportBadCommands(); });
     m_bPublishPending = false;
+    m_lastOffered.reset();
     m_state = CMqttClient::State::Disconnected;
     if (m_pane) {
         m_pane->setText(StatusText());
@@ -249,8 +250,13 @@ void CMqttModule::Publish()
     if (!m_publisher)
         return;
     const QVector<JournalEvent> events = NewJournalEvents();
-    if (m_view)
-        m_publisher->Offer(TakeSnapshot(*m_view, m_config.Station()), events);
+    if (!m_view)
+        return;
+    ChannelSnapshot snap = TakeSnapshot(*m_view, m_config.Station());
+    if (events.isEmpty() && m_lastOffered && *m_lastOffered == snap.channels)
+        return; // the publisher's refresh timer covers the once a minute
+    m_lastOffered = snap.channels;
+    m_publisher->Offer(std::move(snap), events);
 }
 
 QVector<JournalEvent> CMqttModule::NewJournalEvents()

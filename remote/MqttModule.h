@@ -7,6 +7,7 @@
 
 #include "framework/CmdTarget.h"
 #include "journal/JournalEvent.h"
+#include "remote/ChannelSnapshot.h"
 #include "remote/MqttClient.h"
 #include "remote/MqttConfig.h"
 #include "remote/SwitchCommands.h"
@@ -16,6 +17,7 @@
 #include <QList>
 #include <QPointer>
 #include <QThread>
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -92,6 +94,8 @@ private:
     QPointer<CVelkorView> m_view;
     QList<QPointer<CVelkorView>> m_waiting;
     bool m_bPublishPending = false;
+    // The channels last handed over: an unchanged tick costs no hand-over.
+    std::optional<std::array<ChannelRecord, ChannelSnapshot::kChannels>> m_lastOffered;
     bool m_bJournalSeen = false; // events from before the first publish are history
     std::optional<JournalEvent> m_lastSent;
     int m_nBadCommands = 0;
