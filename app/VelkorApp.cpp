@@ -12,6 +12,7 @@
 #include "framework/Resources.h"
 #include "hwlink/HardwareModule.h"
 #include "journal/JournalModule.h"
+#include "remote/MqttModule.h"
 #include "remote/WebConfig.h"
 #include "remote/WebModule.h"
 #include "res/resource.h"
@@ -99,6 +100,7 @@ bool CVelkorApp::InitInstance(const QStringList& commandLine)
     frame->AddCommandTarget(m_journal.get());
     frame->AddCommandTarget(m_hardware.get());
     StartWebPanel(commandLine);
+    StartMqtt();
     if (bHeadless)
         return StartHeadless(commandLine, cmdInfo);
     frame->DragAcceptFiles();
@@ -133,6 +135,15 @@ void CVelkorApp::StartWebPanel(const QStringList& args)
         std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
     m_web = std::make_unique<CWebModule>(MainFrame(), m_journal.get(), config);
     m_web->Start();
+}
+
+// Off unless the settings enable it; a broker that is away is retried.
+void CVelkorApp::StartMqtt()
+{
+    m_mqtt =
+        std::make_unique<CMqttModule>(MainFrame(), m_journal.get(), MqttConfig::Load(Settings()));
+    MainFrame()->AddCommandTarget(m_mqtt.get());
+    m_mqtt->Start();
 }
 
 void CVelkorApp::OnAppAbout()

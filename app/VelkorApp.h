@@ -13,6 +13,7 @@ class CHeadlessRunner;
 class CHeadlessSink;
 class CCommandLineInfo;
 class CWebModule;
+class CMqttModule;
 
 class CVelkorApp : public CWinApp
 {
@@ -24,11 +25,13 @@ public:
     CMainFrame* MainFrame() const;
     void OnAppAbout();
     void StartWebPanel(const QStringList& args);
+    void StartMqtt();
 
-    // Add-ons: journal and history, real hardware, web panel.
+    // Add-ons: journal and history, real hardware, web panel, MQTT.
     std::unique_ptr<CJournalModule> m_journal;
     std::unique_ptr<CHardwareModule> m_hardware;
     std::unique_ptr<CWebModule> m_web;
+    std::unique_ptr<CMqttModule> m_mqtt;
     // The unattended mode (--headless); null with windows.
     std::unique_ptr<CHeadlessSink> m_headlessSink;
     std::unique_ptr<CHeadlessRunner> m_headless;

@@ -26,6 +26,8 @@ ChannelSnapshot TakeSnapshot(const CVelkorView& view, const QString& station)
         r.nNumber = i + 1;
         r.strName = view.m_strName[i];
         r.dCurrent = ch.m_dAnzeigestrom;
+        r.dPower = view.m_dlgVerbrauch.m_dLeistung[i];
+        r.dEnergy = view.m_dlgVerbrauch.m_dEnergie[i];
         r.bOn = view.IsSwitchedOn(i + 1);
         r.bCutOff = ch.m_bAbgeschaltet != 0;
         r.bAlarm = ch.m_dStrom >= view.m_dAlarmstrom[i];

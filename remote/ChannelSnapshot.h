@@ -14,6 +14,8 @@ struct ChannelRecord
     int nNumber = 0; // 1 ... 16
     QString strName;
     double dCurrent = 0.0; // A, as shown (cut to 0.01 A)
+    double dPower = 0.0;   // W, as the consumption dialog shows it
+    double dEnergy = 0.0;  // Wh, the channel's energy counter
     bool bOn = false;      // shows its on image
     bool bCutOff = false;  // cut off: the short-circuit lock holds
     bool bAlarm = false;   // at or above the Alarmstrom: the bar is not green

@@ -14,6 +14,8 @@ QJsonObject ChannelJson(const ChannelRecord& r)
     return {{QStringLiteral("number"), r.nNumber},
             {QStringLiteral("name"), r.strName},
             {QStringLiteral("current"), r.dCurrent},
+            {QStringLiteral("power"), r.dPower},
+            {QStringLiteral("energy"), r.dEnergy},
             {QStringLiteral("on"), r.bOn},
             {QStringLiteral("cutoff"), r.bCutOff},
             {QStringLiteral("alarm"), r.bAlarm},

@@ -75,11 +75,12 @@ MenuTemplate DocumentMenu()
                       {ParameterMenu1To16(), ParameterMenu17To32(), Item("Timerzeit", ID_TIMERZEIT),
                        Item("Abfragezeit", ID_ABFRAGEZEIT),
                        Item("Start-Stop-Konfiguration", ID_STARTSTOP),
-                       Item("Hardware-Konfiguration...", ID_HARDWARE_KONFIGURATION)}),
+                       Item("Hardware-Konfiguration...", ID_HARDWARE_KONFIGURATION),
+                       Item("MQTT-Verbindung...", ID_MQTT_VERBINDUNG)}),
                 ViewBars({Item("Höchstwerte", ID_HOECHSTWERTE),
                           Item("Verbrauch", ID_VERBRAUCHSZAEHLER),
                           Item("Ereignisprotokoll", ID_EREIGNISPROTOKOLL), Item("Verlauf", ID_VERLAUF),
-                          Item("Simulator", ID_SIMULATOR)}),
+                          Item("Simulator", ID_SIMULATOR), Item("Stationen", ID_STATIONEN)}),
                 Popup("&?", {Item("Inf&o über KORVA_Powermanagement...", ID_APP_ABOUT)}),
             }};
 }

@@ -47,6 +47,9 @@ constexpr StringEntry kStrings[] = {
     {ID_HARDWARE_KONFIGURATION, "Ordnet den Eingängen Wandler und Schaltausgänge zu.\nHardware-Konfiguration"},
     {ID_SIMULATOR, "Zeigt den Simulator der Anlage (Kurzschlüsse ein- und ausschalten).\nSimulator"},
     {ID_INDICATOR_HARDWARE, "Hardware: nicht verbunden"},
+    {ID_MQTT_VERBINDUNG, "Verbindet die Station mit einem MQTT-Broker.\nMQTT-Verbindung"},
+    {ID_STATIONEN, "Zeigt alle Stationen am MQTT-Broker mit ihren Kanälen.\nStationen"},
+    {ID_INDICATOR_MQTT, "MQTT: nicht verbunden"},
 
     // The framework's standard commands.
     {ID_FILE_NEW, "Erstellt ein neues Dokument.\nNeu"},

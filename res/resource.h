@@ -62,6 +62,11 @@ constexpr int ID_HARDWARE_KONFIGURATION = 32844;
 constexpr int ID_SIMULATOR = 32845;
 constexpr int ID_INDICATOR_HARDWARE = 104;  // status pane "Hardware: ..."
 
+// Added commands: MQTT and the stations overview
+constexpr int ID_MQTT_VERBINDUNG = 32846;
+constexpr int ID_STATIONEN = 32847;
+constexpr int ID_INDICATOR_MQTT = 105;  // status pane "MQTT: ..."
+
 // Framework commands and strings
 constexpr int AFX_IDS_APP_TITLE = 57344;
 constexpr int AFX_IDS_IDLEMESSAGE = 57345;

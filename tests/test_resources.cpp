@@ -441,7 +441,8 @@ void TestResources::menus()
     const auto& edit = doc->items[1].items;
     QCOMPARE(Flat(edit), (QStringList{"Parameter  1-16=0", "Parameter 17-32=0", "Timerzeit=32810",
                                       "Abfragezeit=32811", "Start-Stop-Konfiguration=32829",
-                                      "Hardware-Konfiguration...=32844"}));
+                                      "Hardware-Konfiguration...=32844",
+                                      "MQTT-Verbindung...=32846"}));
     // Two blanks before 1 ... 9, none before 17.
     QStringList low{"Input  1=32775"}, high{"Input17=32792"};
     for (int k = 2; k <= 16; ++k)
@@ -455,7 +456,7 @@ void TestResources::menus()
     QCOMPARE(Flat(doc->items[2].items), (QStringList{"&Symbolleiste=59392", "S&tatusleiste=59393",
                                                      "Höchstwerte=32813", "Verbrauch=32826",
                                                      "Ereignisprotokoll=32840", "Verlauf=32841",
-                                                     "Simulator=32845"}));
+                                                     "Simulator=32845", "Stationen=32847"}));
     QCOMPARE(Flat(doc->items[3].items), QStringList{"Inf&o über KORVA_Powermanagement...=57664"});
 }
 

@@ -1,0 +1,348 @@
+#include "remote/MqttModule.h"
+
+#include "framework/MDIFrame.h"
+#include "framework/Resources.h"
+#include "framework/WinApp.h"
+#include "journal/JournalModule.h"
+#include "remote/MqttDlg.h"
+#include "remote/MqttJson.h"
+#include "remote/MqttPublisher.h"
+#include "remote/StationsWnd.h"
+#include "res/resource.h"
+#include "view/VelkorView.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+const QString kOrigin = QStringLiteral("MQTT");
+// Events handed over at once at most; the journal may hold far more.
+constexpr int kMaxEventsPerPublish = 1000;
+
+bool SameEvent(const JournalEvent& a, const JournalEvent& b)
+{
+    return a.time == b.time && a.nChannel == b.nChannel && a.kind == b.kind &&
+           a.dCurrent == b.dCurrent && a.strDetail == b.strDetail && a.strName == b.strName;
+}
+
+} // namespace
+
+CMqttModule::CMqttModule(CMDIFrameWnd* frame, CJournalModule* journal, const MqttConfig& config)
+    : m_frame(frame), m_journal(journal), m_config(config), m_context(std::make_unique<QObject>())
+{
+    m_badTimer = new QTimer(m_context.get());
+    m_badTimer->setSingleShot(true);
+    QObject::connect(m_badTimer, &QTimer::timeout, m_context.get(),
+                     [this] { ReportBadCommands(); });
+    OnCommand(ID_MQTT_VERBINDUNG, [this] { OnMqttVerbindung(); });
+    OnCommand(ID_STATIONEN, [this] { OnStationen(); });
+    CreateStatusPane();
+    AddViewListener(this);
+}
+
+CMqttModule::~CMqttModule()
+{
+    RemoveViewListener(this);
+    Stop();
+    delete m_stations.data();
+}
+
+void CMqttModule::CreateStatusPane()
+{
+    if (!m_frame)
+        return;
+    auto* pane = new QLabel(LoadResString(ID_INDICATOR_MQTT));
+    pane->setObjectName(QString::number(ID_INDICATOR_MQTT));
+    m_frame->statusBar()->addPermanentWidget(pane);
+    m_pane = pane;
+    pane->setVisible(m_config.bEnabled);
+}
+
+QString CMqttModule::StatusText() const
+{
+    switch (m_state) {
+    case CMqttClient::State::Connected:
+        return QStringLiteral("MQTT: verbunden");
+    case CMqttClient::State::Refused:
+        return QStringLiteral("MQTT: Anmeldung abgelehnt");
+    case CMqttClient::State::Disconnected:
+        break;
+    }
+    return QStringLiteral("MQTT: nicht verbunden");
+}
+
+void CMqttModule::ShowState(CMqttClient::State state)
+{
+    const bool changed = state != m_state;
+    m_state = state;
+    if (m_pane) {
+        m_pane->setText(StatusText());
+        m_pane->setVisible(m_config.bEnabled);
+    }
+    // Also a line in the log of the unattended program.
+    if (changed)
+        std::fprintf(stderr, "%s\n", StatusText().toLocal8Bit().constData());
+}
+
+void CMqttModule::Report(const QString& text)
+{
+    m_strReport = text;
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    if (m_frame)
+        m_frame->statusBar()->showMessage(text);
+}
+
+bool CMqttModule::Start()
+{
+    if (!m_config.bEnabled || m_client)
+        return m_client != nullptr;
+    CMqttClient::Options options;
+    options.config = m_config;
+    QString error;
+    if (!ReadMqttPassword(m_config.strPasswordFile, options.password, &error)) {
+        Report(QStringLiteral("Warnung: MQTT ist nicht verbunden. %1").arg(error));
+        ShowState(CMqttClient::State::Disconnected);
+        return false;
+    }
+    const QByteArray root = m_config.TopicRoot().toUtf8();
+    options.clientId = QStringLiteral("korva-%1-%2")
+                           .arg(MqttTopicLevel(m_config.Station()))
+                           .arg(QCoreApplication::applicationPid())
+                           .toUtf8()
+                           .left(64);
+    options.willTopic = root + "status";
+    options.willPayload = "offline";
+    if (m_config.bCommands)
+        options.subscriptions = {root + "channel/+/set", root + "all/set"};
+
+    QObject* context = m_context.get();
+    m_client = std::make_unique<CMqttClient>(
+        options,
+        [this, context](CMqttClient::State state) {
+            if (state == CMqttClient::State::Connected && m_publisher)
+                m_publisher->Connected();
+            QMetaObject::invokeMethod(
+                context, [this, state] { ShowState(state); }, Qt::QueuedConnection);
+        },
+        [this, context](const QByteArray& topic, const QByteArray& payload) {
+            QMetaObject::invokeMethod(
+                context, [this, topic, payload] { OnMessage(topic, payload); },
+                Qt::QueuedConnection);
+        });
+    m_thread.setObjectName(QStringLiteral("korva-mqtt"));
+    m_thread.start();
+    m_publisher = new CMqttPublisher(*m_client, m_config);
+    m_publisher->moveToThread(&m_thread);
+    m_publisher->StartTimer();
+    if (!m_client->Start(&error)) {
+        Stop();
+        Report(QStringLiteral("Warnung: MQTT ist nicht verbunden. %1").arg(error));
+        ShowState(CMqttClient::State::Disconnected);
+        return false;
+    }
+    ShowState(CMqttClient::State::Disconnected);
+    if (m_view)
+        SchedulePublish();
+    return true;
+}
+
+void CMqttModule::Stop()
+{
+    if (m_client)
+        m_client->Stop(m_config.TopicRoot().toUtf8() + "status", "offline");
+    if (m_publisher) {
+        CMqttPublisher* publisher = m_publisher;
+        m_publisher = nullptr;
+        QMetaObject::invokeMethod(publisher, &QObject::deleteLater, Qt::QueuedConnection);
+    }
+    m_thread.quit();
+    m_thread.wait();
+    m_client.reset();
+    // Calls queued by the connection before it ended find no client now.
+    m_context = std::make_unique<QObject>();
+    m_badTimer = new QTimer(m_context.get());
+    m_badTimer->setSingleShot(true);
+    QObject::connect(m_badTimer, &QTimer::timeout, m_context.get(),
+                     [this] { ReportBadCommands(); });
+    m_bPublishPending = false;
+    m_lastOffered.reset();
+    m_state = CMqttClient::State::Disconnected;
+    if (m_pane) {
+        m_pane->setText(StatusText());
+        m_pane->setVisible(m_config.bEnabled);
+    }
+}
+
+void CMqttModule::SetConfig(const MqttConfig& config)
+{
+    Stop();
+    m_config = config;
+    Start();
+    if (m_pane)
+        m_pane->setVisible(m_config.bEnabled);
+}
+
+// ---- the published view ----
+
+void CMqttModule::OnViewOpened(CVelkorView& view)
+{
+    if (m_view) {
+        m_waiting.append(&view);
+        return;
+    }
+    m_view = &view;
+    SchedulePublish();
+}
+
+void CMqttModule::OnViewClosing(CVelkorView& view)
+{
+    m_waiting.removeAll(&view);
+    if (&view != m_view)
+        return;
+    m_view = nullptr;
+    while (!m_view && !m_waiting.isEmpty())
+        m_view = m_waiting.takeFirst();
+    SchedulePublish();
+}
+
+void CMqttModule::OnChannelEvent(CVelkorView& view, ChannelEvent, int, double)
+{
+    if (&view == m_view)
+        SchedulePublish();
+}
+
+void CMqttModule::OnMeasured(CVelkorView& view)
+{
+    if (&view == m_view)
+        SchedulePublish();
+}
+
+void CMqttModule::OnStandstill(CVelkorView& view)
+{
+    if (&view == m_view)
+        SchedulePublish();
+}
+
+void CMqttModule::OnHardwareEvent(CVelkorView& view, ChannelEvent, int, double, const QString&)
+{
+    if (&view == m_view)
+        SchedulePublish();
+}
+
+// Callbacks come in the middle of a tick: the snapshot is taken once the
+// view is done, and several events in a row make one.
+void CMqttModule::SchedulePublish()
+{
+    if (m_bPublishPending || !m_client)
+        return;
+    m_bPublishPending = true;
+    QMetaObject::invokeMethod(
+        m_context.get(), [this] { Publish(); }, Qt::QueuedConnection);
+}
+
+void CMqttModule::Publish()
+{
+    m_bPublishPending = false;
+    if (!m_publisher)
+        return;
+    const QVector<JournalEvent> events = NewJournalEvents();
+    if (!m_view)
+        return;
+    ChannelSnapshot snap = TakeSnapshot(*m_view, m_config.Station());
+    if (events.isEmpty() && m_lastOffered && *m_lastOffered == snap.channels)
+        return; // the publisher's refresh timer covers the once a minute
+    m_lastOffered = snap.channels;
+    m_publisher->Offer(std::move(snap), events);
+}
+
+QVector<JournalEvent> CMqttModule::NewJournalEvents()
+{
+    if (!m_journal)
+        return {};
+    const QVector<JournalEvent>& all = m_journal->Events();
+    qsizetype first = std::max<qsizetype>(0, all.size() - kMaxEventsPerPublish);
+    if (m_lastSent) {
+        for (qsizetype i = all.size() - 1; i >= first; --i) {
+            if (SameEvent(all.at(i), *m_lastSent)) {
+                first = i + 1;
+                break;
+            }
+        }
+    } else if (!m_bJournalSeen) {
+        first = all.size();
+    }
+    m_bJournalSeen = true;
+    if (!all.isEmpty())
+        m_lastSent = all.last();
+    return all.mid(first);
+}
+
+// ---- commands ----
+
+void CMqttModule::OnMessage(const QByteArray& topic, const QByteArray& payload)
+{
+    if (!m_config.bCommands || !m_view)
+        return;
+    const std::optional<MqttCommand> cmd = ParseMqttCommand(m_config.TopicRoot(), topic, payload);
+    if (!cmd) {
+        CountBadCommand();
+        return;
+    }
+    m_lastResult = cmd->nChannel == 0 ? SwitchAll(*m_view, cmd->bOn, kOrigin)
+                                      : SwitchChannel(*m_view, cmd->nChannel, cmd->bOn, kOrigin);
+}
+
+// At most one journal line a minute, however many arrive.
+void CMqttModule::CountBadCommand()
+{
+    ++m_nBadCommands;
+    ++m_nBadUnreported;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (!m_lastBadReport.isValid() || m_lastBadReport.msecsTo(now) >= kBadCommandReportMs)
+        ReportBadCommands();
+    else if (!m_badTimer->isActive())
+        m_badTimer->start(int(kBadCommandReportMs - m_lastBadReport.msecsTo(now)));
+}
+
+void CMqttModule::ReportBadCommands()
+{
+    if (m_nBadUnreported == 0)
+        return;
+    m_lastBadReport = QDateTime::currentDateTimeUtc();
+    const QString text =
+        QStringLiteral("MQTT: %1 ungültige Befehle ignoriert").arg(m_nBadUnreported);
+    m_nBadUnreported = 0;
+    if (m_journal)
+        m_journal->RecordMessage(text);
+    else
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
+// ---- dialog and overview ----
+
+void CMqttModule::OnMqttVerbindung()
+{
+    CMqttDlg dlg(m_config, m_frame);
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    if (CWinApp* app = CWinApp::Instance())
+        dlg.Result().Save(app->Settings());
+    SetConfig(dlg.Result());
+}
+
+CStationsWnd* CMqttModule::StationsWindow() const
+{
+    return m_stations;
+}
+
+void CMqttModule::OnStationen()
+{
+    if (!m_stations)
+        m_stations = new CStationsWnd(m_config, m_frame);
+    m_stations->show();
+    m_stations->raise();
+}

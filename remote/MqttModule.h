@@ -1,0 +1,107 @@
+#pragma once
+// MQTT as an add-on: publishes the first open view's channels, its journal
+// events and its status to a broker, takes switching commands when enabled,
+// and opens the stations overview. Networking runs on threads of its own;
+// works the same with and without a window and never shows a message box
+// except from its own dialog.
+
+#include "framework/CmdTarget.h"
+#include "journal/JournalEvent.h"
+#include "remote/ChannelSnapshot.h"
+#include "remote/MqttClient.h"
+#include "remote/MqttConfig.h"
+#include "remote/SwitchCommands.h"
+#include "view/ViewEvents.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QPointer>
+#include <QThread>
+#include <array>
+#include <memory>
+#include <optional>
+
+class CJournalModule;
+class CMDIFrameWnd;
+class CMqttPublisher;
+class CStationsWnd;
+class CVelkorView;
+class QLabel;
+class QTimer;
+
+class CMqttModule : public CCmdTarget, public IViewListener
+{
+public:
+    static constexpr int kBadCommandReportMs = 60000;
+
+    CMqttModule(CMDIFrameWnd* frame, CJournalModule* journal, const MqttConfig& config);
+    ~CMqttModule() override;
+
+    // Connects when enabled; unusable settings cost a warning on standard
+    // error and in the status bar.
+    bool Start();
+    void Stop();
+    // New settings: the connection starts again with them.
+    void SetConfig(const MqttConfig& config);
+    const MqttConfig& Config() const { return m_config; }
+    bool IsRunning() const { return m_client != nullptr; }
+
+    CMqttClient::State State() const { return m_state; }
+    QString StatusText() const;
+    QString LastReport() const { return m_strReport; }
+    CVelkorView* View() const { return m_view; }
+    CMqttPublisher* Publisher() const { return m_publisher; }
+    // Commands ignored because they were not understood.
+    int BadCommands() const { return m_nBadCommands; }
+    // The last switching result of a command, for tests.
+    const std::optional<SwitchResult>& LastResult() const { return m_lastResult; }
+
+    // Commands.
+    void OnMqttVerbindung();
+    void OnStationen();
+    CStationsWnd* StationsWindow() const;
+
+    void OnViewOpened(CVelkorView& view) override;
+    void OnViewClosing(CVelkorView& view) override;
+    void OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel,
+                        double current) override;
+    void OnMeasured(CVelkorView& view) override;
+    void OnStandstill(CVelkorView& view) override;
+    void OnHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
+                         const QString& detail) override;
+
+private:
+    void CreateStatusPane();
+    void ShowState(CMqttClient::State state);
+    void Report(const QString& text);
+    void SchedulePublish();
+    void Publish();
+    QVector<JournalEvent> NewJournalEvents();
+    void OnMessage(const QByteArray& topic, const QByteArray& payload);
+    void CountBadCommand();
+    void ReportBadCommands();
+
+    CMDIFrameWnd* m_frame;
+    CJournalModule* m_journal;
+    MqttConfig m_config;
+    std::unique_ptr<QObject> m_context; // queued calls from the network land here
+    std::unique_ptr<CMqttClient> m_client;
+    QThread m_thread;                      // the publisher's
+    CMqttPublisher* m_publisher = nullptr; // lives on m_thread
+    CMqttClient::State m_state = CMqttClient::State::Disconnected;
+    QPointer<QLabel> m_pane;
+    QString m_strReport;
+    QPointer<CVelkorView> m_view;
+    QList<QPointer<CVelkorView>> m_waiting;
+    bool m_bPublishPending = false;
+    // The channels last handed over: an unchanged tick costs no hand-over.
+    std::optional<std::array<ChannelRecord, ChannelSnapshot::kChannels>> m_lastOffered;
+    bool m_bJournalSeen = false; // events from before the first publish are history
+    std::optional<JournalEvent> m_lastSent;
+    int m_nBadCommands = 0;
+    int m_nBadUnreported = 0;
+    QDateTime m_lastBadReport;
+    QTimer* m_badTimer = nullptr; // owned by m_context
+    std::optional<SwitchResult> m_lastResult;
+    QPointer<CStationsWnd> m_stations;
+};

@@ -1,0 +1,95 @@
+#include "remote/MqttPublisher.h"
+
+#include "remote/MqttClient.h"
+#include "remote/MqttJson.h"
+#include "remote/WebJson.h"
+
+#include <QJsonDocument>
+#include <QTimer>
+
+CMqttPublisher::CMqttPublisher(CMqttClient& client, const MqttConfig& config)
+    : m_client(client), m_config(config), m_root(config.TopicRoot().toUtf8())
+{
+    m_refresh = new QTimer(this);
+    m_refresh->setInterval(kRefreshMs);
+    connect(m_refresh, &QTimer::timeout, this, [this] { PublishAll(); });
+}
+
+void CMqttPublisher::StartTimer()
+{
+    QMetaObject::invokeMethod(
+        this, [this] { m_refresh->start(); }, Qt::QueuedConnection);
+}
+
+void CMqttPublisher::Offer(ChannelSnapshot snap, const QVector<JournalEvent>& events)
+{
+    std::lock_guard lock(m_mutex);
+    m_waiting = std::move(snap);
+    if (!events.isEmpty())
+        m_waitingEvents += events;
+    if (m_waitingEvents.size() > kMaxWaitingEvents)
+        m_waitingEvents.remove(0, m_waitingEvents.size() - kMaxWaitingEvents);
+    if (m_bDrainPosted)
+        return;
+    m_bDrainPosted = true;
+    QMetaObject::invokeMethod(
+        this, [this] { Drain(); }, Qt::QueuedConnection);
+}
+
+void CMqttPublisher::Connected()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            Send(m_root + "status", "online", 1, true);
+            if (m_config.bDiscovery) {
+                for (const MqttRetained& m : MqttDiscovery(m_config))
+                    Send(m.topic, m.payload, 1, true);
+            }
+            m_sent = {};
+            PublishAll();
+        },
+        Qt::QueuedConnection);
+}
+
+bool CMqttPublisher::Send(const QByteArray& topic, const QByteArray& payload, int qos, bool retain)
+{
+    if (!m_client.Publish(topic, payload, qos, retain))
+        return false;
+    ++m_nSent;
+    return true;
+}
+
+void CMqttPublisher::Drain()
+{
+    std::optional<ChannelSnapshot> snap;
+    QVector<JournalEvent> events;
+    {
+        std::lock_guard lock(m_mutex);
+        snap.swap(m_waiting);
+        events.swap(m_waitingEvents);
+        m_bDrainPosted = false;
+    }
+    // Events first: a cutoff's event should not wait behind sixteen states.
+    for (const JournalEvent& ev : events)
+        Send(m_root + "event", QJsonDocument(JournalEventJson(ev)).toJson(QJsonDocument::Compact),
+             1, false);
+    if (!snap)
+        return;
+    for (int i = 0; i < ChannelSnapshot::kChannels; ++i) {
+        m_state[i] = MqttChannelState(snap->channels[i]);
+        if (m_state[i] != m_sent[i] &&
+            Send(m_root + "channel/" + QByteArray::number(i + 1) + "/state", m_state[i], 0, true))
+            m_sent[i] = m_state[i];
+    }
+}
+
+// Also what a newly connected broker gets: the newest state of each channel.
+void CMqttPublisher::PublishAll()
+{
+    for (int i = 0; i < ChannelSnapshot::kChannels; ++i) {
+        if (!m_state[i].isEmpty() &&
+            Send(m_root + "channel/" + QByteArray::number(i + 1) + "/state", m_state[i], 0, true))
+            m_sent[i] = m_state[i];
+    }
+}
