@@ -7,7 +7,9 @@
 #include "app/VelkorApp.h"
 #include "doc/VelkorDoc.h"
 #include "framework/DocTemplate.h"
+#include "framework/Document.h"
 #include "framework/Resources.h"
+#include "framework/WinApp.h"
 #include "helpers/TestSink.h"
 #include "res/resource.h"
 
@@ -99,6 +101,7 @@ private slots:
     void droppedFileOpens();
     void fileTypeIsRegisteredInUserData();
     void closingWindowAsksAndClosesDocument();
+    void frameTitleFollowsDocumentAndMaximizedChild();
 };
 
 void TestApp::startsWithFrameToolbarAndNewDocument()
@@ -333,6 +336,35 @@ void TestApp::closingWindowAsksAndClosesDocument()
     QVERIFY(s.app->DocTemplate()->Documents().isEmpty());
     QTRY_VERIFY(s.frame()->MdiArea()->subWindowList().isEmpty());
     QTRY_COMPARE(s.menuTitles().size(), 3);
+}
+
+void TestApp::frameTitleFollowsDocumentAndMaximizedChild()
+{
+    QTemporaryDir dir;
+    Started s({"--nologo"});
+    CMainFrame* f = s.frame();
+    CDocument* doc = s.app->DocTemplate()->Documents().constFirst();
+    // "Speichern" of a new document asks for a name; the frame shows it at once.
+    CWinApp::s_saveFileNameHook = [&](const QString&, const QString&) {
+        return dir.filePath("halle.sav");
+    };
+    QVERIFY(doc->DoFileSave());
+    QCOMPARE(f->windowTitle(), QStringLiteral("KORVA_Powermanagement - halle.sav"));
+    CWinApp::s_saveFileNameHook = [&](const QString&, const QString&) {
+        return dir.filePath("werk2.sav");
+    };
+    QVERIFY(doc->DoSave(QString()));
+    CWinApp::s_saveFileNameHook = nullptr;
+    QCOMPARE(f->windowTitle(), QStringLiteral("KORVA_Powermanagement - werk2.sav"));
+
+    // Maximized, the name stands once, in the child's brackets.
+    CMDIChildWnd* child = f->MDIGetActive();
+    child->showMaximized();
+    QCOMPARE(f->windowTitle(), QStringLiteral("KORVA_Powermanagement - [werk2.sav]"));
+    doc->SetTitle(QStringLiteral("werk3.sav"));
+    QCOMPARE(f->windowTitle(), QStringLiteral("KORVA_Powermanagement - [werk3.sav]"));
+    child->showNormal();
+    QCOMPARE(f->windowTitle(), QStringLiteral("KORVA_Powermanagement - werk3.sav"));
 }
 
 QTEST_MAIN(TestApp)
