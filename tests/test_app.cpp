@@ -18,6 +18,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QSettings>
 #include <QStandardPaths>
@@ -102,6 +103,7 @@ private slots:
     void fileTypeIsRegisteredInUserData();
     void closingWindowAsksAndClosesDocument();
     void frameTitleFollowsDocumentAndMaximizedChild();
+    void messageBoxRemovesSplash();
 };
 
 void TestApp::startsWithFrameToolbarAndNewDocument()
@@ -365,6 +367,22 @@ void TestApp::frameTitleFollowsDocumentAndMaximizedChild()
     QCOMPARE(f->windowTitle(), QStringLiteral("KORVA_Powermanagement - [werk3.sav]"));
     child->showNormal();
     QCOMPARE(f->windowTitle(), QStringLiteral("KORVA_Powermanagement - werk3.sav"));
+}
+
+void TestApp::messageBoxRemovesSplash()
+{
+    CSplashFilter filter;
+    qApp->installEventFilter(&filter);
+    Started s({});
+    QVERIFY(CSplashWnd::Current());
+    // A box that opens during the splash comes first; its first Enter is its own.
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("KORVA_Powermanagement"),
+                    QStringLiteral("Fehler"), QMessageBox::Ok, s.frame());
+    box.show();
+    QVERIFY(!CSplashWnd::Current());
+    QTest::keyClick(&box, Qt::Key_Return);
+    QCOMPARE(box.result(), int(QMessageBox::Ok));
+    qApp->removeEventFilter(&filter);
 }
 
 QTEST_MAIN(TestApp)
