@@ -5,6 +5,8 @@
 #include "helpers/TestSink.h"
 #include "res/resource.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -191,6 +193,36 @@ private slots:
         QVERIFY(d.Create());
         QCOMPARE(edit(d, 1045)->text(), QStringLiteral("Booster 10"));
         QCOMPARE(edit(d, 1120)->text(), QStringLiteral("3"));
+    }
+
+    // A paste longer than the name's limit keeps its first characters that
+    // fit, wherever it goes in; typing stays limited.
+    void pasteIntoNameKeepsWhatFits()
+    {
+        CPBDlg d(3);
+        QVERIFY(d.Create());
+        QLineEdit* e = edit(d, kChannelIds[2].name);
+        QClipboard* clip = QGuiApplication::clipboard();
+        e->clear();
+        clip->setText(QStringLiteral("Hauptverteiler 2")); // 16 characters
+        e->paste();
+        QCOMPARE(e->text(), QStringLiteral("Hauptverte"));
+
+        e->setText(QStringLiteral("Licht"));
+        e->setCursorPosition(2);
+        clip->setText(QStringLiteral("12345678"));
+        e->paste();
+        QCOMPARE(e->text(), QStringLiteral("Li12345cht"));
+        QCOMPARE(e->cursorPosition(), 7);
+        e->paste(); // full: nothing goes in
+        QCOMPARE(e->text(), QStringLiteral("Li12345cht"));
+        QTest::keyClick(e, Qt::Key_X);
+        QCOMPARE(e->text(), QStringLiteral("Li12345cht"));
+
+        e->selectAll();
+        clip->setText(QStringLiteral("ABCDEFGHIJKLMNO"));
+        e->paste();
+        QCOMPARE(e->text(), QStringLiteral("ABCDEFGHIJ"));
     }
 };
 
