@@ -1,7 +1,6 @@
 // The journal and history windows, shown offscreen with real data.
 
 #include "doc/VelkorDoc.h"
-#include "framework/Numbers.h"
 #include "helpers/TestSink.h"
 #include "journal/HistoryWnd.h"
 #include "journal/JournalFile.h"
@@ -106,6 +105,9 @@ void TestJournalWindows::journalWindowSortsFiltersAndCounts()
     QCOMPARE(w->Counts()->item(1, 2)->text(), QStringLiteral("2"));
     QCOMPARE(w->Counts()->item(1, 3)->text(), FormatEventTime(journal.Events()[3].time));
     QCOMPARE(w->Counts()->item(0, 2)->text(), QStringLiteral("0"));
+    // Rows without events are named too.
+    QCOMPARE(w->Counts()->item(0, 1)->text(), p.view.m_strName[0]);
+    QCOMPARE(w->Counts()->item(15, 1)->text(), QStringLiteral("Kanal 16"));
 
     // A new event shows at once, counts included.
     p.view.OnTimer(2);
@@ -180,6 +182,7 @@ void TestJournalWindows::historyWindowDrawsCurrentsLimitsAndMarkers()
     QVERIFY(HasColour(img, QColor(220, 0, 0)));   // the Abschaltstrom
     QVERIFY(HasColour(img, QColor(220, 160, 0))); // the Alarmstrom
     QVERIFY(HasColour(img, QColor(200, 0, 0)));   // the cutoff marker
+
     Keep(w, "history_window.png");
 
     // The wheel zooms in and out within ten seconds and the hour.
