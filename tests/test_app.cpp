@@ -112,8 +112,8 @@ void TestApp::startsWithFrameToolbarAndNewDocument()
     QVERIFY(s.ok);
     CMainFrame* f = s.frame();
     QVERIFY(f->isVisible());
-    QCOMPARE(f->pos(), QPoint(0, 0));
-    QCOMPARE(f->size(), QSize(736, 590));
+    // The whole window, decorations included, once they are known.
+    QCOMPARE(f->frameGeometry(), QRect(0, 0, 736, 590));
     QCOMPARE(f->MdiArea()->subWindowList().size(), 1);
     QCOMPARE(f->windowTitle(), QStringLiteral("KORVA_Powermanagement - KORVA_Powermanagement1"));
 
