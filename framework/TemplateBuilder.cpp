@@ -5,8 +5,10 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHash>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -20,9 +22,29 @@ void CPictureCtrl::mouseReleaseEvent(QMouseEvent* e)
     QLabel::mouseReleaseEvent(e);
 }
 
+QString TemplateFontFamily(const QString& fontName)
+{
+    // Families with the widths of the ones the templates were laid out in:
+    // any other fallback makes a dialog larger and look different.
+    static const QStringList kArialMetrics{QStringLiteral("Liberation Sans"),
+                                           QStringLiteral("Arimo")};
+    static const QHash<QString, QStringList> kCompatible{
+        {QStringLiteral("Arial"), kArialMetrics},
+        {QStringLiteral("MS Sans Serif"), kArialMetrics},
+        {QStringLiteral("Microsoft Sans Serif"), kArialMetrics},
+        {QStringLiteral("MS Shell Dlg"), kArialMetrics},
+    };
+    if (QFontDatabase::hasFamily(fontName))
+        return fontName;
+    for (const QString& family : kCompatible.value(fontName))
+        if (QFontDatabase::hasFamily(family))
+            return family;
+    return fontName;
+}
+
 DialogUnits DialogUnitsFor(const QString& fontName, int pointSize)
 {
-    QFont font(fontName, pointSize);
+    QFont font(TemplateFontFamily(fontName), pointSize);
     font.setStyleHint(QFont::SansSerif);
     const QFontMetrics fm(font);
     const int avg = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));

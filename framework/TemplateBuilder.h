@@ -33,6 +33,9 @@ struct DialogUnits
     int y(int dlu) const { return (dlu * baseY + 4) / 8; }
 };
 
+// The family a template's font is drawn in: the named one when installed,
+// else a metric-compatible one (Arial, "MS Sans Serif": Liberation Sans).
+QString TemplateFontFamily(const QString& fontName);
 DialogUnits DialogUnitsFor(const QString& fontName, int pointSize);
 
 struct BuiltTemplate

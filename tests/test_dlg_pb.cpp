@@ -6,6 +6,8 @@
 #include "res/resource.h"
 
 #include <QClipboard>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -193,6 +195,19 @@ private slots:
         QVERIFY(d.Create());
         QCOMPARE(edit(d, 1045)->text(), QStringLiteral("Booster 10"));
         QCOMPARE(edit(d, 1120)->text(), QStringLiteral("3"));
+    }
+
+    // Channel 8's template names "MS Sans Serif": drawn in a family with the
+    // same metrics, its dialog has the size and look of the others.
+    void channel8KeepsTheSizeOfTheOthers()
+    {
+        if (!QFontDatabase::hasFamily(QStringLiteral("Liberation Sans")))
+            QSKIP("Liberation Sans is not installed");
+        CPBDlg d7(7), d8(8);
+        QVERIFY(d7.Create() && d8.Create());
+        QCOMPARE(QFontInfo(d8.font()).family(), QStringLiteral("Liberation Sans"));
+        QCOMPARE(QFontInfo(d7.font()).family(), QStringLiteral("Liberation Sans"));
+        QCOMPARE(d8.size(), d7.size());
     }
 
     // A paste longer than the name's limit keeps its first characters that
