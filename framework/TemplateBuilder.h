@@ -5,8 +5,10 @@
 #include "framework/DialogTemplate.h"
 
 #include <QFont>
+#include <QGroupBox>
 #include <QHash>
 #include <QLabel>
+#include <QPushButton>
 #include <QSize>
 #include <functional>
 
@@ -23,6 +25,33 @@ signals:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
+};
+
+// A group frame as the templates mean it: the title sits on the frame's top
+// line, half a text line below the control's top, so the frame clears the
+// controls the template places inside it.
+class CGroupFrame : public QGroupBox
+{
+    Q_OBJECT
+public:
+    using QGroupBox::QGroupBox;
+    // Where the frame lines run, in the widget's coordinates.
+    QRect FrameRect() const;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+};
+
+// A radio button with the push-button look. Checked, it is drawn pressed and
+// framed in the highlight colour, whatever the style makes of "checked".
+class CPushRadio : public QPushButton
+{
+    Q_OBJECT
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
 };
 
 struct DialogUnits
