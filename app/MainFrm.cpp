@@ -4,6 +4,7 @@
 #include "framework/Resources.h"
 #include "res/resource.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QToolBar>
 #include <cstdio>
@@ -17,7 +18,7 @@ CMainFrame::CMainFrame() : m_wndStatusBar(StatusBar()), m_wndToolBar(m_toolBarRe
 {
     // Before creation the frame sits at 0,0 with its fixed size.
     move(0, 0);
-    resize(736, 590);
+    resize(kOuterSize);
     OnUpdateCommand(ID_INDICATOR_DATE,
                     [this](CCmdUI* ui) { updateClockPane(ui, m_nDatePaneNo, "%x"); });
     OnUpdateCommand(ID_INDICATOR_TIME,
@@ -54,6 +55,36 @@ int CMainFrame::OnCreate()
     UpdateCmdUI();
     CSplashWnd::ShowSplashScreen(this);
     return 0;
+}
+
+bool CMainFrame::event(QEvent* e)
+{
+    const bool result = CMDIFrameWnd::event(e);
+    switch (e->type()) {
+    case QEvent::Show:
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::WindowStateChange:
+        FitOuterSize();
+        break;
+    default:
+        break;
+    }
+    return result;
+}
+
+// The fixed size is the whole window's, title bar and borders included. Once
+// the window system reports its decorations, the inside gives them room.
+void CMainFrame::FitOuterSize()
+{
+    if (m_bOuterSized || !isVisible() || (windowState() & ~Qt::WindowActive) != Qt::WindowNoState)
+        return;
+    const QSize decorations = frameGeometry().size() - size();
+    if (decorations.isEmpty())
+        return;
+    m_bOuterSized = true;
+    resize(kOuterSize - decorations);
+    move(0, 0);
 }
 
 void CMainFrame::OnTimer(quintptr nIDEvent)

@@ -2,6 +2,8 @@
 
 #include "framework/MDIFrame.h"
 
+#include <QSize>
+
 class CMainFrame : public CMDIFrameWnd
 {
     Q_OBJECT
@@ -20,8 +22,15 @@ public:
     QToolBar*& m_wndToolBar;
 
     static constexpr quintptr kStatusTimerId = 4096;
+    // The frame's size at start-up, decorations included.
+    static constexpr QSize kOuterSize{736, 590};
+
+protected:
+    bool event(QEvent* e) override;
 
 private:
     void updateClockPane(CCmdUI* pCmdUI, int paneNo, const char* format);
+    void FitOuterSize();
+    bool m_bOuterSized = false;
     QToolBar* m_toolBarRef = nullptr;
 };

@@ -4,6 +4,8 @@
 #include "framework/WndTimers.h"
 #include "res/resource.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QEvent>
 #include <QPainter>
 #include <QPointer>
@@ -47,6 +49,9 @@ void CSplashWnd::ShowSplashScreen(QWidget* pParentWnd)
     wnd->move(owner.center() - QPoint(bitmap.width() / 2, bitmap.height() / 2));
     c_pSplashWnd = wnd;
     wnd->m_timers->SetTimer(kTimerId, kShowMs);
+    // A dialog opening now would sit behind the splash, and its first key
+    // would only remove the splash: the splash makes way for it instead.
+    qApp->installEventFilter(wnd);
     wnd->show();
     wnd->repaint();
 }
@@ -82,6 +87,13 @@ void CSplashWnd::HideSplashScreen()
     wnd->close();
     if (owner)
         owner->update();
+}
+
+bool CSplashWnd::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Show && c_pSplashWnd == this && qobject_cast<QDialog*>(watched))
+        HideSplashScreen();
+    return QWidget::eventFilter(watched, event);
 }
 
 void CSplashWnd::paintEvent(QPaintEvent*)

@@ -1,6 +1,7 @@
 #pragma once
 // The splash screen: at most one, shown for five seconds after the main frame
-// is created, or until the first key or mouse press, which it swallows.
+// is created, or until the first key or mouse press, which it swallows, or
+// until a dialog (a message box) opens.
 
 #include <QPixmap>
 #include <QWidget>
@@ -25,6 +26,7 @@ public:
     QPixmap m_bitmap;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent*) override;
 
 private:

@@ -1,8 +1,11 @@
 #include "dialogs/ZoomDlg.h"
 
+#include "framework/DialogTemplate.h"
 #include "framework/ProgressCtrl.h"
 #include "res/resource.h"
 
+#include <QResizeEvent>
+#include <QSizeGrip>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -69,8 +72,55 @@ int CZoomDlg::OnCreate()
 {
     if (CDialog::OnCreate() == -1)
         return -1;
+    if (m_placed.isEmpty()) {
+        const DialogTemplate* tpl = FindDialogTemplate(IDD_ZOOM);
+        m_baseSize = QSize(Units().x(tpl->cx), Units().y(tpl->cy));
+        m_baseFont = font();
+        // Every control of the template, labels without an id included.
+        for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (!qobject_cast<QSizeGrip*>(w))
+                m_placed.append({w, w->geometry()});
+    }
+    // Each opening starts at the specified size; larger only scales the form.
+    setMinimumSize(m_baseSize);
+    resize(m_baseSize);
+    ScaleForm();
     SetTimer(kTimerId, kTimerMs);
     return 0;
+}
+
+void CZoomDlg::resizeEvent(QResizeEvent* e)
+{
+    CDialog::resizeEvent(e);
+    ScaleForm();
+}
+
+void CZoomDlg::ScaleForm()
+{
+    if (m_placed.isEmpty() || m_baseSize.isEmpty())
+        return;
+    const double s = std::max(1.0, std::min(double(width()) / m_baseSize.width(),
+                                            double(height()) / m_baseSize.height()));
+    // Centred in the room the proportions leave over.
+    const double ox = (width() - m_baseSize.width() * s) / 2;
+    const double oy = (height() - m_baseSize.height() * s) / 2;
+    const auto at = [](double v) { return int(std::lround(v)); };
+    if (s != m_scale) {
+        QFont f = m_baseFont;
+        f.setPointSizeF(m_baseFont.pointSizeF() * s);
+        setFont(f);
+        m_scale = s;
+    }
+    for (const Placed& p : std::as_const(m_placed)) {
+        const QRect& b = p.base;
+        // Edges scaled, not sizes: neighbours stay neighbours.
+        const int left = at(ox + b.left() * s), top = at(oy + b.top() * s);
+        const int right = at(ox + (b.left() + b.width()) * s);
+        const int bottom = at(oy + (b.top() + b.height()) * s);
+        const QRect r(left, top, right - left, bottom - top);
+        if (p.widget->geometry() != r)
+            p.widget->setGeometry(r);
+    }
 }
 
 void CZoomDlg::OnTimer(quintptr nIDEvent)
@@ -83,10 +133,12 @@ void CZoomDlg::OnTimer(quintptr nIDEvent)
             if (!bar)
                 continue;
             bar->SetPos(pos);
-            const COLORREF colour = m_dStrom[i] >= m_dAlarmstrom[i] ? kYellow : kGreen;
-            bar->SendMessage(PBM_SETBARCOLOR, 0, colour);
+            // One colour per tick: passing through yellow to red would
+            // repaint a cut-off bar that did not change.
+            COLORREF colour = m_dStrom[i] >= m_dAlarmstrom[i] ? kYellow : kGreen;
             if (m_dStrom[i] >= m_dAbschaltstrom[i])
-                bar->SendMessage(PBM_SETBARCOLOR, 0, kRed);
+                colour = kRed;
+            bar->SendMessage(PBM_SETBARCOLOR, 0, colour);
         }
         UpdateData(false);
     }

@@ -6,6 +6,9 @@
 #include "hw/I2CBus.h"
 #include "hw/I2CDevice.h"
 
+#include <QFont>
+#include <QList>
+#include <QRect>
 #include <QString>
 
 class CProgressCtrl;
@@ -42,7 +45,25 @@ public:
     // Bar position for a current on a full scale, truncated; 0 where none can be computed.
     static int BarPosition(double dStrom, double dMaximalstrom);
 
+    // How much larger than its template the form is drawn (1 at the specified size).
+    double Scale() const { return m_scale; }
+
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     int OnCreate() override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    // The whole form grows with the window, keeping its proportions.
+    void ScaleForm();
+
+    struct Placed
+    {
+        QWidget* widget;
+        QRect base;
+    };
+    QList<Placed> m_placed;
+    QSize m_baseSize;
+    QFont m_baseFont;
+    double m_scale = 1.0;
 };

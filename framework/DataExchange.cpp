@@ -176,12 +176,28 @@ class MaxCharsValidator : public QValidator
 public:
     MaxCharsValidator(QLineEdit* edit, int n) : QValidator(edit), m_n(n), m_last(edit->text().size())
     {
-        // The edit already holds the new text while validating: remember the last accepted one.
-        connect(edit, &QLineEdit::textChanged, this, [this](const QString& t) { m_last = t.size(); });
+        // The edit already holds the new text while validating: remember the
+        // last accepted one. Read from the edit: a signal of an outer change
+        // can arrive after an inner one and carry an older text.
+        connect(edit, &QLineEdit::textChanged, this,
+                [this, edit] { m_last = edit->text().size(); });
+        // A paste keeps its first characters that fit, as a standard edit
+        // does. What was inserted ends at the cursor. (textEdited comes
+        // before textChanged: m_last is still the length before the paste.)
+        connect(edit, &QLineEdit::textEdited, this, [this, edit](const QString& t) {
+            const qsizetype excess = t.size() - qMax(qsizetype(m_n), m_last);
+            const int pos = edit->cursorPosition();
+            if (excess <= 0 || excess > pos)
+                return;
+            edit->setText(QString(t).remove(pos - excess, excess));
+            edit->setCursorPosition(pos - int(excess));
+        });
     }
     State validate(QString& input, int&) const override
     {
-        return input.size() > m_n && input.size() > m_last ? Invalid : Acceptable;
+        // A typed character that does not fit is refused; a longer insertion
+        // is cut to fit once it is in.
+        return input.size() > m_n && input.size() == m_last + 1 ? Invalid : Acceptable;
     }
     int m_n;
     qsizetype m_last;

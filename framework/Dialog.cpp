@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -18,6 +19,18 @@ CDialog::CDialog(int nIDTemplate, QWidget* pParent)
 }
 
 CDialog::~CDialog() = default;
+
+int CDialog::CaptionWidth(const QString& caption)
+{
+    // Title bars commonly use a bold face somewhat larger than the desktop
+    // font, and many window managers draw minimise, maximise and close
+    // buttons whatever a dialog asks for.
+    QFont font = QApplication::font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.15);
+    constexpr int kIconAndMargins = 40, kButton = 26;
+    return QFontMetrics(font).horizontalAdvance(caption) + kIconAndMargins + 3 * kButton;
+}
 
 bool CDialog::createWindow()
 {
@@ -35,11 +48,16 @@ bool CDialog::createWindow()
         if (tpl->style & DS_ToolWindow)
             flags |= Qt::Tool;
         setWindowFlags(flags);
+        // Window managers cut a caption wider than the window; the controls
+        // keep their places and the window gets the room.
+        const QSize size(qMax(m_built.clientSize.width(), CaptionWidth(tpl->caption)),
+                         m_built.clientSize.height());
         if (tpl->style & DS_SizingFrame) {
-            resize(m_built.clientSize);
+            resize(size);
+            setMinimumWidth(size.width());
             setSizeGripEnabled(true);
         } else {
-            setFixedSize(m_built.clientSize);
+            setFixedSize(size);
         }
         m_bBuilt = true;
     }

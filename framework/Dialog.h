@@ -27,6 +27,8 @@ public:
     QWidget* GetDlgItem(int nID) const;
     int GetTemplateId() const { return m_nIDTemplate; }
     const DialogUnits& Units() const { return m_built.units; }
+    // The width a window needs to show its caption in the title bar.
+    static int CaptionWidth(const QString& caption);
 
     void SetTimer(quintptr nIDEvent, quint64 nElapse);
     bool KillTimer(quintptr nIDEvent);

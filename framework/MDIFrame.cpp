@@ -294,9 +294,19 @@ void CMDIFrameWnd::updateMenus()
 
 void CMDIFrameWnd::updateTitle()
 {
-    CView* v = GetActiveView();
+    CMDIChildWnd* child = MDIGetActive();
+    CView* v = child ? child->GetActiveView() : nullptr;
     CDocument* d = v ? v->GetDocumentBase() : nullptr;
-    setWindowTitle(d ? QStringLiteral("%1 - %2").arg(m_strTitle, d->GetTitle()) : m_strTitle);
+    // While the active child is maximized, QMdiSubWindow appends its name in
+    // brackets to whatever the frame's title is; the frame's own part then
+    // leaves the document out so the name is not shown twice.
+    const bool maximized = child && child->isMaximized() && !child->windowTitle().isEmpty();
+    const QString own =
+        d && !maximized ? QStringLiteral("%1 - %2").arg(m_strTitle, d->GetTitle()) : m_strTitle;
+    const QString shown =
+        maximized ? QStringLiteral("%1 - [%2]").arg(own, child->windowTitle()) : own;
+    if (windowTitle() != shown)
+        setWindowTitle(own);
 }
 
 void CMDIFrameWnd::AddChild(CMDIChildWnd* child)
@@ -307,6 +317,10 @@ void CMDIFrameWnd::AddChild(CMDIChildWnd* child)
         updateTitle();
         UpdateCmdUI();
     });
+    // The title follows a renamed document (save as) and a maximized child.
+    connect(child, &QWidget::windowTitleChanged, m_callbacks.get(), [this] { updateTitle(); });
+    connect(child, &QMdiSubWindow::windowStateChanged, m_callbacks.get(),
+            [this] { updateTitle(); });
     child->RecalcLayoutToView(false);
     updateMenus();
 }

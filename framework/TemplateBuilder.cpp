@@ -5,13 +5,18 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHash>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
 void CPictureCtrl::mouseReleaseEvent(QMouseEvent* e)
 {
@@ -20,9 +25,75 @@ void CPictureCtrl::mouseReleaseEvent(QMouseEvent* e)
     QLabel::mouseReleaseEvent(e);
 }
 
+QRect CGroupFrame::FrameRect() const
+{
+    const int top = fontMetrics().height() / 2;
+    return rect().adjusted(0, top, -1, -1);
+}
+
+void CGroupFrame::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const QRect frame = FrameRect();
+    // Etched: a dark line with a light one beside it.
+    p.setPen(palette().color(QPalette::Mid));
+    p.drawRect(frame.adjusted(0, 0, -1, -1));
+    p.setPen(palette().color(QPalette::Light));
+    p.drawRect(frame.adjusted(1, 1, 0, 0));
+    const QString text = title();
+    if (text.isEmpty())
+        return;
+    const QFontMetrics fm = fontMetrics();
+    const QRect label(6, 0, fm.horizontalAdvance(text) + 4, fm.height());
+    p.fillRect(label, palette().window());
+    p.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    p.drawText(label, Qt::AlignCenter, text);
+}
+
+void CPushRadio::paintEvent(QPaintEvent* e)
+{
+    QStyleOptionButton opt;
+    initStyleOption(&opt);
+    // Every style draws a sunken button as pressed; some draw "on" barely.
+    if (isChecked())
+        opt.state |= QStyle::State_Sunken;
+    QStylePainter p(this);
+    p.drawControl(QStyle::CE_PushButton, opt);
+    Q_UNUSED(e);
+    if (!isChecked())
+        return;
+    QColor fill = palette().color(QPalette::Highlight);
+    fill.setAlpha(60);
+    p.fillRect(rect().adjusted(3, 3, -3, -3), fill);
+    p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(rect()).adjusted(2, 2, -2, -2));
+}
+
+QString TemplateFontFamily(const QString& fontName)
+{
+    // Families with the widths of the ones the templates were laid out in:
+    // any other fallback makes a dialog larger and look different.
+    static const QStringList kArialMetrics{QStringLiteral("Liberation Sans"),
+                                           QStringLiteral("Arimo")};
+    static const QHash<QString, QStringList> kCompatible{
+        {QStringLiteral("Arial"), kArialMetrics},
+        {QStringLiteral("MS Sans Serif"), kArialMetrics},
+        {QStringLiteral("Microsoft Sans Serif"), kArialMetrics},
+        {QStringLiteral("MS Shell Dlg"), kArialMetrics},
+    };
+    if (QFontDatabase::hasFamily(fontName))
+        return fontName;
+    for (const QString& family : kCompatible.value(fontName))
+        if (QFontDatabase::hasFamily(family))
+            return family;
+    return fontName;
+}
+
 DialogUnits DialogUnitsFor(const QString& fontName, int pointSize)
 {
-    QFont font(fontName, pointSize);
+    QFont font(TemplateFontFamily(fontName), pointSize);
     font.setStyleHint(QFont::SansSerif);
     const QFontMetrics fm(font);
     const int avg = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
@@ -109,7 +180,7 @@ BuiltTemplate BuildTemplate(const DialogTemplate& tpl, QWidget* parent,
         case CtlKind::Radio: {
             QAbstractButton* b = nullptr;
             if (c.style & CS_PushLike) {
-                auto* pb = new QPushButton(c.text, parent);
+                auto* pb = new CPushRadio(c.text, parent);
                 pb->setCheckable(true);
                 pb->setAutoDefault(false);
                 b = pb;
@@ -124,7 +195,7 @@ BuiltTemplate BuildTemplate(const DialogTemplate& tpl, QWidget* parent,
         }
         case CtlKind::CheckBox: w = new QCheckBox(c.text, parent); break;
         case CtlKind::GroupBox: {
-            auto* g = new QGroupBox(c.text, parent);
+            auto* g = new CGroupFrame(c.text, parent);
             groupBoxes.append(g);
             w = g;
             break;

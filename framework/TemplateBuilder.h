@@ -5,8 +5,10 @@
 #include "framework/DialogTemplate.h"
 
 #include <QFont>
+#include <QGroupBox>
 #include <QHash>
 #include <QLabel>
+#include <QPushButton>
 #include <QSize>
 #include <functional>
 
@@ -25,6 +27,33 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
 };
 
+// A group frame as the templates mean it: the title sits on the frame's top
+// line, half a text line below the control's top, so the frame clears the
+// controls the template places inside it.
+class CGroupFrame : public QGroupBox
+{
+    Q_OBJECT
+public:
+    using QGroupBox::QGroupBox;
+    // Where the frame lines run, in the widget's coordinates.
+    QRect FrameRect() const;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+};
+
+// A radio button with the push-button look. Checked, it is drawn pressed and
+// framed in the highlight colour, whatever the style makes of "checked".
+class CPushRadio : public QPushButton
+{
+    Q_OBJECT
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+};
+
 struct DialogUnits
 {
     int baseX, baseY;  // pixels per 4 horizontal and 8 vertical dialog units
@@ -33,6 +62,9 @@ struct DialogUnits
     int y(int dlu) const { return (dlu * baseY + 4) / 8; }
 };
 
+// The family a template's font is drawn in: the named one when installed,
+// else a metric-compatible one (Arial, "MS Sans Serif": Liberation Sans).
+QString TemplateFontFamily(const QString& fontName);
 DialogUnits DialogUnitsFor(const QString& fontName, int pointSize);
 
 struct BuiltTemplate

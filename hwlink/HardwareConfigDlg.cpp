@@ -1,5 +1,8 @@
 #include "hwlink/HardwareConfigDlg.h"
 
+#include "framework/MDIFrame.h"
+#include "view/VelkorView.h"
+
 #include "framework/Messages.h"
 
 #include <algorithm>
@@ -93,10 +96,9 @@ CHardwareConfigDlg::CHardwareConfigDlg(const HardwareConfig& config, QWidget* pa
     table->setHorizontalHeaderLabels(
         {QStringLiteral("Wandler"), QStringLiteral("Adresse"), QStringLiteral("Eingang"),
          QStringLiteral("Vollausschlag (A)"), QStringLiteral("Ausgang"), QStringLiteral("Adresse"),
-         QStringLiteral("Bit"), QStringLiteral("aktiv low")});
+         QStringLiteral("Bit"), QStringLiteral("invertiert")});
     for (int i = 0; i < HardwareConfig::kChannels; ++i) {
-        table->setVerticalHeaderItem(i,
-                                     new QTableWidgetItem(QStringLiteral("Kanal %1").arg(i + 1)));
+        table->setVerticalHeaderItem(i, new QTableWidgetItem);
         Row& r = m_rows[i];
         r = {new QCheckBox, new QLineEdit, SpinBox(3), new QLineEdit,
              new QCheckBox, new QLineEdit, SpinBox(7), new QCheckBox};
@@ -122,8 +124,25 @@ CHardwareConfigDlg::CHardwareConfigDlg(const HardwareConfig& config, QWidget* pa
     layout->addLayout(form);
     layout->addWidget(table);
     layout->addWidget(buttons);
+    // Rows named as the monitoring window names the channels.
+    auto* frame = qobject_cast<CMDIFrameWnd*>(parent);
+    const auto* view = frame ? dynamic_cast<const CVelkorView*>(frame->GetActiveView()) : nullptr;
+    QStringList names;
+    if (view)
+        names = QStringList(std::begin(view->m_strName), std::end(view->m_strName));
+    SetChannelNames(names);
     resize(800, 560);
     Fill(config);
+}
+
+void CHardwareConfigDlg::SetChannelNames(const QStringList& names)
+{
+    for (int i = 0; i < HardwareConfig::kChannels; ++i) {
+        const QString name = names.value(i).trimmed();
+        m_table->verticalHeaderItem(i)->setText(
+            name.isEmpty() ? QStringLiteral("Kanal %1").arg(i + 1)
+                           : QStringLiteral("%1 – %2").arg(i + 1).arg(name));
+    }
 }
 
 void CHardwareConfigDlg::AddAdapter(int number, const QString& name)

@@ -6,6 +6,7 @@
 #include "hwlink/HardwareConfig.h"
 
 #include <QDialog>
+#include <QStringList>
 #include <vector>
 
 class QCheckBox;
@@ -35,6 +36,9 @@ public:
                                 const std::vector<I2CAdapterInfo>& adapters = ListI2CAdapters());
 
     const HardwareConfig& Result() const { return m_result; }
+    // Labels the rows "1 – name"; a channel without a name keeps "Kanal n".
+    void SetChannelNames(const QStringList& names);
+    QTableWidget* Table() const { return m_table; }
     QComboBox* PortBox() const { return m_port; }
     const Row& RowOf(int nChannel) const { return m_rows[nChannel - 1]; }
 

@@ -1,4 +1,5 @@
 #include "hwlink/HardwareModule.h"
+#include "hwlink/HardwareMessages.h"
 
 #include "framework/MDIFrame.h"
 #include "framework/Messages.h"
@@ -37,17 +38,9 @@ CSimLayout::Load LoadFor(int nChannel, double fullScale)
     return load;
 }
 
-QString FailureText(int nError, const QString& text, int nDetail)
+QString FailureText(const CHardwareWorker::Failure& f, const HardwareConfig& config)
 {
-    QString s = QStringLiteral("Hardware-Fehler %1: %2").arg(nError).arg(text);
-    if (nDetail)
-        s += QStringLiteral(" (Adresse %1)").arg(HexAddress(std::uint8_t(nDetail)));
-    return s;
-}
-
-QString FailureText(const CHardwareWorker::Failure& f)
-{
-    return FailureText(f.nError, QString::fromStdString(f.text), f.nDetail);
+    return HardwareErrorText(f.nError, f.nDetail, config);
 }
 
 } // namespace
@@ -246,7 +239,6 @@ void CHardwareModule::OnWorkerStatus()
     if (!m_worker)
         return;
     const CHardwareWorker::Status st = m_worker->GetStatus();
-    const QString text = QString::fromStdString(st.text);
     switch (st.state) {
     case CHardwareWorker::State::Failed:
         SetStatus(kNichtVerbunden);
@@ -255,17 +247,16 @@ void CHardwareModule::OnWorkerStatus()
             QString hint = st.nError == 13 ? m_config.AccessHint() : QString();
             if (!hint.isEmpty())
                 hint = QStringLiteral("\n") + hint;
-            AfxMessageBox(
-                QStringLiteral("Die Hardware (%1) kann nicht geöffnet werden: %2 (Fehler %3).%4\n"
-                               "Das Programm misst mit den Testquellen weiter.")
-                    .arg(m_config.BusName(), text)
-                    .arg(st.nError)
-                    .arg(hint),
-                MB_OK | MB_ICONEXCLAMATION);
+            AfxMessageBox(QStringLiteral("Die Hardware kann nicht geöffnet werden: %1.%2\n"
+                                         "Das Programm misst mit den Testquellen weiter.")
+                              .arg(HardwareErrorText(st.nError, st.nDetail, m_config), hint),
+                          MB_OK | MB_ICONEXCLAMATION);
         }
         break;
     case CHardwareWorker::State::Connected:
-        SetStatus(st.nError == 0 ? kVerbunden : FailureText(st.nError, text, st.nDetail));
+        SetStatus(st.nError == 0 ? kVerbunden
+                                 : QStringLiteral("Hardware: %1")
+                                       .arg(HardwareErrorText(st.nError, st.nDetail, m_config)));
         ReportTransferChanges(st);
         break;
     default:
@@ -278,14 +269,14 @@ void CHardwareModule::ReportTransferChanges(const CHardwareWorker::Status& st)
     if (!m_view)
         return;
     CVelkorView& view = *m_view;
-    const auto report = [&view](const CHardwareWorker::Failure& was,
-                                const CHardwareWorker::Failure& now, int nChannel) {
+    const auto report = [&view, this](const CHardwareWorker::Failure& was,
+                                      const CHardwareWorker::Failure& now, int nChannel) {
         if (now == was)
             return;
         const double current = nChannel ? view.m_channel[nChannel - 1].m_dStrom : 0.0;
         if (now.nError)
             NotifyHardwareEvent(view, ChannelEvent::TransferError, nChannel, current,
-                                FailureText(now));
+                                FailureText(now, m_config));
         else
             NotifyHardwareEvent(view, ChannelEvent::TransferRestored, nChannel, current, QString());
     };

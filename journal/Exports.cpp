@@ -15,6 +15,17 @@ void AddLine(QString& text, const QStringList& fields, const CsvFormat& fmt)
     text += CsvLine(fields, fmt.separator) + kEol;
 }
 
+// The channel as the journal window shows it: "alle" for the switching of
+// all channels, nothing for events of no channel.
+QString ChannelField(const JournalEvent& ev)
+{
+    if (ev.nChannel)
+        return QString::number(ev.nChannel);
+    return ev.kind == ChannelEvent::AllOff || ev.kind == ChannelEvent::AllOn
+               ? QStringLiteral("alle")
+               : QString();
+}
+
 } // namespace
 
 QString VerbrauchCsv(const CVerbrauchDlg& counters, const CsvFormat& fmt)
@@ -57,9 +68,8 @@ QString JournalCsv(const QVector<JournalEvent>& events, const QList<int>& rows,
     for (int r : rows) {
         const JournalEvent& ev = events[r];
         AddLine(text,
-                {FormatEventTime(ev.time), QString::number(ev.nChannel),
-                 SpreadsheetText(ev.strName), fmt.Number(ev.dCurrent), EventKindText(ev.kind),
-                 SpreadsheetText(ev.strDetail)},
+                {FormatEventTime(ev.time), ChannelField(ev), SpreadsheetText(ev.strName),
+                 fmt.Number(ev.dCurrent), EventKindText(ev.kind), SpreadsheetText(ev.strDetail)},
                 fmt);
     }
     return text;

@@ -1,5 +1,6 @@
 #include "journal/HistoryWnd.h"
 
+#include "framework/Numbers.h"
 #include "journal/History.h"
 #include "view/VelkorView.h"
 
@@ -8,15 +9,18 @@
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
-constexpr int kLabelWidth = 110;
+constexpr int kLabelWidth = 150;
 constexpr int kAxisHeight = 20;
 
 QColor MarkerColour(ChannelEvent kind)
@@ -50,6 +54,7 @@ CHistoryChart::CHistoryChart(QWidget* parent) : QWidget(parent)
     std::fill(std::begin(m_bShown), std::end(m_bShown), true);
     setMinimumSize(400, 300);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
 }
 
 void CHistoryChart::SetSource(const CViewHistory* history, const CVelkorView* view)
@@ -88,15 +93,57 @@ void CHistoryChart::wheelEvent(QWheelEvent* e)
     e->accept();
 }
 
-void CHistoryChart::paintEvent(QPaintEvent*)
+QList<CHistoryChart::Strip> CHistoryChart::Strips() const
 {
-    QPainter p(this);
-    p.fillRect(rect(), palette().color(QPalette::Base));
+    QList<Strip> strips;
+    if (!m_history || !m_view || m_history->Size() == 0)
+        return strips;
     int shown[16], n = 0;
     for (int k = 1; k <= 16; ++k)
         if (m_bShown[k - 1])
             shown[n++] = k;
-    if (!m_history || !m_view || m_history->Size() == 0 || n == 0) {
+    const qint64 tStart = m_history->Time(m_history->Size() - 1) - m_span;
+    int from = 0;
+    while (from < m_history->Size() && m_history->Time(from) < tStart)
+        ++from;
+    const QRect chart = rect().adjusted(0, 0, 0, -kAxisHeight);
+    for (int s = 0; s < n; ++s) {
+        Strip st;
+        st.nChannel = shown[s];
+        const int i = st.nChannel - 1;
+        const int top = chart.top() + chart.height() * s / n;
+        const int bottom = chart.top() + chart.height() * (s + 1) / n;
+        st.row = QRect(0, top, width(), bottom - top);
+        st.frame = st.row.adjusted(kLabelWidth, 2, -4, -2);
+        // Values stay off the frame's lines: a steady current at 0 A or at
+        // the top of the scale must be seen.
+        st.plot = st.frame.adjusted(1, 3, -1, -3);
+        // The scale reaches the Maximalstrom, the Abschaltstrom and every
+        // current shown, whichever is highest.
+        st.top = std::max({0.1, m_view->m_dMaximalstrom[i], m_view->m_dAbschaltstrom[i] * 1.05});
+        for (int j = from; j < m_history->Size(); ++j)
+            st.top = std::max(st.top, double(m_history->Current(j, st.nChannel)) * 1.05);
+        strips.append(st);
+    }
+    return strips;
+}
+
+QString CHistoryChart::ScaleLabel(double amps)
+{
+    return FormatNumber(amps) + QStringLiteral(" A");
+}
+
+double CHistoryChart::X(const Strip& s, qint64 t, qint64 tEnd) const
+{
+    return s.plot.left() + double(t - (tEnd - m_span)) * s.plot.width() / double(m_span);
+}
+
+void CHistoryChart::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), palette().color(QPalette::Base));
+    const QList<Strip> strips = Strips();
+    if (strips.isEmpty()) {
         p.setPen(palette().color(QPalette::Text));
         p.drawText(rect(), Qt::AlignCenter,
                    m_view ? QStringLiteral("Noch keine Messwerte")
@@ -104,61 +151,119 @@ void CHistoryChart::paintEvent(QPaintEvent*)
         return;
     }
     const qint64 tEnd = m_history->Time(m_history->Size() - 1);
-    const QRect plot = rect().adjusted(0, 0, 0, -kAxisHeight);
-    for (int s = 0; s < n; ++s) {
-        const int top = plot.top() + plot.height() * s / n;
-        const int bottom = plot.top() + plot.height() * (s + 1) / n;
-        PaintStrip(p, QRect(0, top, width(), bottom - top), shown[s], tEnd);
-    }
-    PaintTimeAxis(p, QRect(kLabelWidth, plot.bottom() + 1, width() - kLabelWidth, kAxisHeight),
+    for (const Strip& s : strips)
+        PaintStrip(p, s, tEnd);
+    const QRect& last = strips.constLast().row;
+    PaintTimeAxis(p, QRect(kLabelWidth, last.bottom() + 1, width() - kLabelWidth, kAxisHeight),
                   tEnd);
 }
 
-void CHistoryChart::PaintStrip(QPainter& p, const QRect& r, int k, qint64 tEnd) const
+// Cut off (red) or switched off (grey) from the event that did it to the
+// event that switched the channel on again.
+void CHistoryChart::PaintOffStretches(QPainter& p, const Strip& s, qint64 tStart, qint64 tEnd) const
 {
-    const int i = k - 1;
-    const QRect area = r.adjusted(kLabelWidth, 2, -4, -2);
-    const qint64 tStart = tEnd - m_span;
-    // Scale: the Abschaltstrom with some room, or the highest current shown.
-    double top = std::max(0.1, m_view->m_dAbschaltstrom[i] * 1.1);
-    int from = 0;
-    while (from < m_history->Size() && m_history->Time(from) < tStart)
-        ++from;
-    for (int j = from; j < m_history->Size(); ++j)
-        top = std::max(top, double(m_history->Current(j, k)) * 1.05);
-    const auto x = [&](qint64 t) {
-        return area.left() + double(t - tStart) * area.width() / double(m_span);
+    const int k = s.nChannel;
+    qint64 since = 0;
+    QColor shade;
+    const auto close = [&](qint64 until) {
+        if (shade.isValid() && until > tStart) {
+            const double x0 = X(s, std::max(since, tStart), tEnd), x1 = X(s, until, tEnd);
+            p.fillRect(QRectF(x0, s.plot.top(), std::max(1.0, x1 - x0), s.plot.height()), shade);
+        }
+        shade = QColor();
     };
-    const auto y = [&](double a) { return area.bottom() - a * area.height() / top; };
+    for (const CViewHistory::Marker& m : m_history->Markers()) {
+        if (m.nChannel != k && m.nChannel != 0)
+            continue;
+        switch (m.kind) {
+        case ChannelEvent::Cutoff:
+        case ChannelEvent::ManualOff:
+        case ChannelEvent::AllOff:
+            close(m.msec);
+            since = m.msec;
+            shade = m.kind == ChannelEvent::Cutoff ? CutoffShade() : OffShade();
+            break;
+        case ChannelEvent::AutoOn:
+        case ChannelEvent::ManualOn:
+        case ChannelEvent::AllOn:
+            close(m.msec);
+            break;
+        default:
+            break;
+        }
+    }
+    close(tEnd);
+}
 
+void CHistoryChart::PaintStrip(QPainter& p, const Strip& s, qint64 tEnd) const
+{
+    const int k = s.nChannel;
+    const int i = k - 1;
+    const qint64 tStart = tEnd - m_span;
+    const QRect& area = s.plot;
+
+    PaintOffStretches(p, s, tStart, tEnd);
+    // A light grid: quarters of the Maximalstrom, sixths of the span.
+    p.setPen(QPen(QColor(225, 228, 234), 1));
+    const double max = m_view->m_dMaximalstrom[i];
+    if (max > 0)
+        for (int q = 1; q <= 4; ++q)
+            p.drawLine(QPointF(area.left(), s.Y(max * q / 4)),
+                       QPointF(area.right(), s.Y(max * q / 4)));
+    for (int q = 1; q < 6; ++q) {
+        const double gx = area.left() + area.width() * q / 6.0;
+        p.drawLine(QPointF(gx, area.top()), QPointF(gx, area.bottom()));
+    }
     p.setPen(palette().color(QPalette::Mid));
-    p.drawRect(area);
+    p.drawRect(s.frame);
+
+    // Name on the left, the scale beside the frame: 0 at the foot, the
+    // Maximalstrom at its height.
     p.setPen(palette().color(QPalette::Text));
     const QString label = QStringLiteral("%1 %2").arg(k).arg(m_view->m_strName[i]);
-    p.drawText(r.adjusted(4, 0, -(r.width() - kLabelWidth + 4), 0),
+    p.drawText(QRect(s.row.left() + 4, s.row.top(), kLabelWidth - 50, s.row.height()),
                Qt::AlignVCenter | Qt::AlignLeft, label);
+    QFont small = p.font();
+    small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
+    p.save();
+    p.setFont(small);
+    const int fh = QFontMetrics(small).height();
+    const auto scaleText = [&](double amps) {
+        const int y = int(std::lround(s.Y(amps)));
+        const QRect box(s.frame.left() - 48,
+                        std::clamp(y - fh / 2, s.row.top(), s.row.bottom() - fh), 44, fh);
+        p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, ScaleLabel(amps));
+    };
+    scaleText(0);
+    if (max > 0 && s.Y(max) + fh <= s.Y(0))
+        scaleText(max);
+    p.restore();
 
     p.save();
-    p.setClipRect(area);
+    p.setClipRect(s.frame.adjusted(1, 1, -1, -1));
     // Alarmstrom and Abschaltstrom.
     p.setPen(QPen(QColor(220, 160, 0), 1, Qt::DashLine));
-    p.drawLine(QPointF(area.left(), y(m_view->m_dAlarmstrom[i])),
-               QPointF(area.right(), y(m_view->m_dAlarmstrom[i])));
+    p.drawLine(QPointF(area.left(), s.Y(m_view->m_dAlarmstrom[i])),
+               QPointF(area.right(), s.Y(m_view->m_dAlarmstrom[i])));
     p.setPen(QPen(QColor(220, 0, 0), 1, Qt::DashLine));
-    p.drawLine(QPointF(area.left(), y(m_view->m_dAbschaltstrom[i])),
-               QPointF(area.right(), y(m_view->m_dAbschaltstrom[i])));
+    p.drawLine(QPointF(area.left(), s.Y(m_view->m_dAbschaltstrom[i])),
+               QPointF(area.right(), s.Y(m_view->m_dAbschaltstrom[i])));
     // The events of this channel and those of all channels.
     for (const CViewHistory::Marker& m : m_history->Markers()) {
         if (m.msec < tStart || (m.nChannel != k && m.nChannel != 0))
             continue;
         p.setPen(QPen(MarkerColour(m.kind), 1));
-        p.drawLine(QPointF(x(m.msec), area.top()), QPointF(x(m.msec), area.bottom()));
+        p.drawLine(QPointF(X(s, m.msec, tEnd), area.top()),
+                   QPointF(X(s, m.msec, tEnd), area.bottom()));
     }
     // The currents; one point before the span so the line enters from the edge.
+    int from = 0;
+    while (from < m_history->Size() && m_history->Time(from) < tStart)
+        ++from;
     QPainterPath path;
     const int start = std::max(0, from - 1);
     for (int j = start; j < m_history->Size(); ++j) {
-        const QPointF pt(x(m_history->Time(j)), y(m_history->Current(j, k)));
+        const QPointF pt(X(s, m_history->Time(j), tEnd), s.Y(m_history->Current(j, k)));
         if (j == start)
             path.moveTo(pt);
         else
@@ -167,6 +272,39 @@ void CHistoryChart::PaintStrip(QPainter& p, const QRect& r, int k, qint64 tEnd) 
     p.setPen(QPen(QColor(0, 80, 200), 1.2));
     p.drawPath(path);
     p.restore();
+}
+
+QString CHistoryChart::ToolTipAt(const QPoint& pos) const
+{
+    for (const Strip& s : Strips()) {
+        if (!s.frame.contains(pos))
+            continue;
+        const qint64 tEnd = m_history->Time(m_history->Size() - 1);
+        const qint64 t =
+            tEnd - m_span + qint64(double(pos.x() - s.plot.left()) * m_span / s.plot.width());
+        // The sample nearest in time.
+        int best = 0;
+        for (int j = 1; j < m_history->Size(); ++j)
+            if (std::abs(m_history->Time(j) - t) < std::abs(m_history->Time(best) - t))
+                best = j;
+        return QStringLiteral("%1 %2\n%3  %4")
+            .arg(s.nChannel)
+            .arg(m_view->m_strName[s.nChannel - 1])
+            .arg(QDateTime::fromMSecsSinceEpoch(m_history->Time(best))
+                     .toString(QStringLiteral("HH:mm:ss")))
+            .arg(ScaleLabel(m_history->Current(best, s.nChannel)));
+    }
+    return {};
+}
+
+void CHistoryChart::mouseMoveEvent(QMouseEvent* e)
+{
+    const QString tip = ToolTipAt(e->position().toPoint());
+    if (tip.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(e->globalPosition().toPoint(), tip, this);
+    QWidget::mouseMoveEvent(e);
 }
 
 void CHistoryChart::PaintTimeAxis(QPainter& p, const QRect& r, qint64 tEnd) const

@@ -4,6 +4,8 @@
 // events as markers. Painted by hand: sixteen small strips of up to 3600
 // points are one path each, repainted only while the window is shown.
 
+#include <QList>
+#include <QRect>
 #include <QWidget>
 
 class CViewHistory;
@@ -25,16 +27,37 @@ public:
     void SetSpanMs(qint64 span);
     qint64 SpanMs() const { return m_span; }
 
+    // Where one channel's strip is drawn: its frame, the plot inside it (the
+    // frame's lines stay clear of every value) and the current at its top.
+    struct Strip
+    {
+        int nChannel = 0;
+        QRect row, frame, plot;
+        double top = 0;
+        double Y(double amps) const { return plot.bottom() - amps * plot.height() / top; }
+    };
+    QList<Strip> Strips() const;
+    // The scale labels a strip shows: 0 and the Maximalstrom.
+    static QString ScaleLabel(double amps);
+    // Channel, time and current under a point of the chart; empty off the strips.
+    QString ToolTipAt(const QPoint& pos) const;
+    // Colours of the stretches a channel was cut off or switched off.
+    static QColor CutoffShade() { return QColor(255, 214, 214); }
+    static QColor OffShade() { return QColor(226, 226, 226); }
+
 signals:
     void SpanChanged(qint64 span);
 
 protected:
     void paintEvent(QPaintEvent*) override;
     void wheelEvent(QWheelEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
 
 private:
-    void PaintStrip(QPainter& p, const QRect& r, int nChannel, qint64 tEnd) const;
+    void PaintStrip(QPainter& p, const Strip& s, qint64 tEnd) const;
+    void PaintOffStretches(QPainter& p, const Strip& s, qint64 tStart, qint64 tEnd) const;
     void PaintTimeAxis(QPainter& p, const QRect& r, qint64 tEnd) const;
+    double X(const Strip& s, qint64 t, qint64 tEnd) const;
 
     const CViewHistory* m_history = nullptr;
     const CVelkorView* m_view = nullptr;

@@ -1,7 +1,9 @@
 #include "journal/JournalWnd.h"
 
+#include "framework/MDIFrame.h"
 #include "journal/JournalModel.h"
 #include "journal/JournalModule.h"
+#include "view/VelkorView.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -110,7 +112,15 @@ void CJournalWnd::RefreshCounts()
             last[i] = FormatEventTime(ev.time);
         }
     }
+    // Every row is named: as the monitoring window names the channel now,
+    // else as the journal last did, else by the channel's number.
+    auto* frame = qobject_cast<CMDIFrameWnd*>(parentWidget());
+    const auto* view = frame ? dynamic_cast<const CVelkorView*>(frame->GetActiveView()) : nullptr;
     for (int i = 0; i < 16; ++i) {
+        if (view)
+            names[i] = view->m_strName[i];
+        if (names[i].isEmpty())
+            names[i] = QStringLiteral("Kanal %1").arg(i + 1);
         m_counts->item(i, 0)->setText(QString::number(i + 1));
         m_counts->item(i, 1)->setText(names[i]);
         m_counts->item(i, 2)->setText(QString::number(trips[i]));

@@ -7,7 +7,9 @@
 #include "app/VelkorApp.h"
 #include "doc/VelkorDoc.h"
 #include "framework/DocTemplate.h"
+#include "framework/Document.h"
 #include "framework/Resources.h"
+#include "framework/WinApp.h"
 #include "helpers/TestSink.h"
 #include "res/resource.h"
 
@@ -16,6 +18,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QSettings>
 #include <QStandardPaths>
@@ -99,6 +102,8 @@ private slots:
     void droppedFileOpens();
     void fileTypeIsRegisteredInUserData();
     void closingWindowAsksAndClosesDocument();
+    void frameTitleFollowsDocumentAndMaximizedChild();
+    void messageBoxRemovesSplash();
 };
 
 void TestApp::startsWithFrameToolbarAndNewDocument()
@@ -107,8 +112,8 @@ void TestApp::startsWithFrameToolbarAndNewDocument()
     QVERIFY(s.ok);
     CMainFrame* f = s.frame();
     QVERIFY(f->isVisible());
-    QCOMPARE(f->pos(), QPoint(0, 0));
-    QCOMPARE(f->size(), QSize(736, 590));
+    // The whole window, decorations included, once they are known.
+    QCOMPARE(f->frameGeometry(), QRect(0, 0, 736, 590));
     QCOMPARE(f->MdiArea()->subWindowList().size(), 1);
     QCOMPARE(f->windowTitle(), QStringLiteral("KORVA_Powermanagement - KORVA_Powermanagement1"));
 
@@ -333,6 +338,51 @@ void TestApp::closingWindowAsksAndClosesDocument()
     QVERIFY(s.app->DocTemplate()->Documents().isEmpty());
     QTRY_VERIFY(s.frame()->MdiArea()->subWindowList().isEmpty());
     QTRY_COMPARE(s.menuTitles().size(), 3);
+}
+
+void TestApp::frameTitleFollowsDocumentAndMaximizedChild()
+{
+    QTemporaryDir dir;
+    Started s({"--nologo"});
+    CMainFrame* f = s.frame();
+    CDocument* doc = s.app->DocTemplate()->Documents().constFirst();
+    // "Speichern" of a new document asks for a name; the frame shows it at once.
+    CWinApp::s_saveFileNameHook = [&](const QString&, const QString&) {
+        return dir.filePath("halle.sav");
+    };
+    QVERIFY(doc->DoFileSave());
+    QCOMPARE(f->windowTitle(), QStringLiteral("KORVA_Powermanagement - halle.sav"));
+    CWinApp::s_saveFileNameHook = [&](const QString&, const QString&) {
+        return dir.filePath("werk2.sav");
+    };
+    QVERIFY(doc->DoSave(QString()));
+    CWinApp::s_saveFileNameHook = nullptr;
+    QCOMPARE(f->windowTitle(), QStringLiteral("KORVA_Powermanagement - werk2.sav"));
+
+    // Maximized, the name stands once, in the child's brackets.
+    CMDIChildWnd* child = f->MDIGetActive();
+    child->showMaximized();
+    QCOMPARE(f->windowTitle(), QStringLiteral("KORVA_Powermanagement - [werk2.sav]"));
+    doc->SetTitle(QStringLiteral("werk3.sav"));
+    QCOMPARE(f->windowTitle(), QStringLiteral("KORVA_Powermanagement - [werk3.sav]"));
+    child->showNormal();
+    QCOMPARE(f->windowTitle(), QStringLiteral("KORVA_Powermanagement - werk3.sav"));
+}
+
+void TestApp::messageBoxRemovesSplash()
+{
+    CSplashFilter filter;
+    qApp->installEventFilter(&filter);
+    Started s({});
+    QVERIFY(CSplashWnd::Current());
+    // A box that opens during the splash comes first; its first Enter is its own.
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("KORVA_Powermanagement"),
+                    QStringLiteral("Fehler"), QMessageBox::Ok, s.frame());
+    box.show();
+    QVERIFY(!CSplashWnd::Current());
+    QTest::keyClick(&box, Qt::Key_Return);
+    QCOMPARE(box.result(), int(QMessageBox::Ok));
+    qApp->removeEventFilter(&filter);
 }
 
 QTEST_MAIN(TestApp)

@@ -6,10 +6,16 @@
 #include "helpers/TestSink.h"
 #include "res/resource.h"
 
+#include "framework/TemplateBuilder.h"
+
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 #include <QTimer>
+#include <memory>
 
 namespace {
 
@@ -230,6 +236,49 @@ private slots:
         QVERIFY(d.Create());
         QVERIFY(button(d, IDC_START_AUS)->isChecked() && !button(d, IDC_START_EIN)->isChecked());
         QVERIFY(button(d, IDC_STOP_AUS)->isChecked() && !button(d, IDC_STOP_EIN)->isChecked());
+    }
+
+    // No frame line runs through a button, and the chosen button stands out
+    // in the highlight colour in any style.
+    void startStopFramesClearButtonsAndCheckedStandsOut()
+    {
+        CConDlg d;
+        d.m_nStartRadio = 0;
+        d.m_nStopRadio = 0;
+        QVERIFY(d.Create());
+        const QList<CGroupFrame*> frames = d.findChildren<CGroupFrame*>();
+        QCOMPARE(frames.size(), 2);
+        for (CGroupFrame* g : frames) {
+            const QRect r = g->FrameRect().translated(g->pos());
+            for (QAbstractButton* b : d.findChildren<QAbstractButton*>()) {
+                const QRect br = b->geometry();
+                if (!r.intersects(br))
+                    continue;
+                QVERIFY2(r.adjusted(2, 2, -2, -2).contains(br), qPrintable(b->text()));
+            }
+        }
+        for (const QString& styleName : {QStringLiteral("Fusion"), QStringLiteral("Windows")}) {
+            std::unique_ptr<QStyle> style(QStyleFactory::create(styleName));
+            QVERIFY(style);
+            QPushButton* on = button(d, IDC_START_EIN);
+            QPushButton* off = button(d, IDC_START_AUS);
+            on->setStyle(style.get());
+            off->setStyle(style.get());
+            QVERIFY(on->isChecked() && !off->isChecked());
+            const QColor hl = on->palette().color(QPalette::Highlight);
+            const auto hasHighlight = [&](QPushButton* b) {
+                const QImage img = b->grab().toImage();
+                for (int y = 0; y < img.height(); ++y)
+                    for (int x = 0; x < img.width(); ++x)
+                        if (img.pixelColor(x, y) == hl)
+                            return true;
+                return false;
+            };
+            QVERIFY2(hasHighlight(on), qPrintable(styleName));
+            QVERIFY2(!hasHighlight(off), qPrintable(styleName));
+            on->setStyle(nullptr);
+            off->setStyle(nullptr);
+        }
     }
 };
 

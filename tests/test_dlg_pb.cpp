@@ -5,6 +5,10 @@
 #include "helpers/TestSink.h"
 #include "res/resource.h"
 
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -191,6 +195,49 @@ private slots:
         QVERIFY(d.Create());
         QCOMPARE(edit(d, 1045)->text(), QStringLiteral("Booster 10"));
         QCOMPARE(edit(d, 1120)->text(), QStringLiteral("3"));
+    }
+
+    // Channel 8's template names "MS Sans Serif": drawn in a family with the
+    // same metrics, its dialog has the size and look of the others.
+    void channel8KeepsTheSizeOfTheOthers()
+    {
+        if (!QFontDatabase::hasFamily(QStringLiteral("Liberation Sans")))
+            QSKIP("Liberation Sans is not installed");
+        CPBDlg d7(7), d8(8);
+        QVERIFY(d7.Create() && d8.Create());
+        QCOMPARE(QFontInfo(d8.font()).family(), QStringLiteral("Liberation Sans"));
+        QCOMPARE(QFontInfo(d7.font()).family(), QStringLiteral("Liberation Sans"));
+        QCOMPARE(d8.size(), d7.size());
+    }
+
+    // A paste longer than the name's limit keeps its first characters that
+    // fit, wherever it goes in; typing stays limited.
+    void pasteIntoNameKeepsWhatFits()
+    {
+        CPBDlg d(3);
+        QVERIFY(d.Create());
+        QLineEdit* e = edit(d, kChannelIds[2].name);
+        QClipboard* clip = QGuiApplication::clipboard();
+        e->clear();
+        clip->setText(QStringLiteral("Hauptverteiler 2")); // 16 characters
+        e->paste();
+        QCOMPARE(e->text(), QStringLiteral("Hauptverte"));
+
+        e->setText(QStringLiteral("Licht"));
+        e->setCursorPosition(2);
+        clip->setText(QStringLiteral("12345678"));
+        e->paste();
+        QCOMPARE(e->text(), QStringLiteral("Li12345cht"));
+        QCOMPARE(e->cursorPosition(), 7);
+        e->paste(); // full: nothing goes in
+        QCOMPARE(e->text(), QStringLiteral("Li12345cht"));
+        QTest::keyClick(e, Qt::Key_X);
+        QCOMPARE(e->text(), QStringLiteral("Li12345cht"));
+
+        e->selectAll();
+        clip->setText(QStringLiteral("ABCDEFGHIJKLMNO"));
+        e->paste();
+        QCOMPARE(e->text(), QStringLiteral("ABCDEFGHIJ"));
     }
 };
 

@@ -5,6 +5,7 @@
 #include "framework/ProgressCtrl.h"
 #include "res/resource.h"
 
+#include <QHash>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -97,6 +98,68 @@ private slots:
         }
         // The stored position is the whole number before the bar clamps it.
         QCOMPARE(d.m_dProzent[15], max == 2.5 ? 200.0 : double(pos));
+        d.EndDialog(IDCANCEL);
+    }
+
+    // Twice the size: the whole form at twice its size, bars, numbers and
+    // names alike; a refresh repaints only the channel that changed.
+    void scalesWithTheWindowAndRepaintsOnlyChanges()
+    {
+        CZoomDlg d;
+        for (int i = 0; i < 16; ++i) {
+            d.m_dMaximalstrom[i] = 5.0;
+            d.m_dAlarmstrom[i] = 4.0;
+            d.m_dAbschaltstrom[i] = 4.5;
+            d.m_dStrom[i] = 1.0;
+        }
+        d.m_dStrom[4] = 4.8; // cut off: red every tick
+        QVERIFY(d.Create());
+        d.OnTimer(CZoomDlg::kTimerId);
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        const QSize base = d.size();
+        CProgressCtrl* bar = d.m_ctlBalken[0];
+        auto* name = d.GetDlgItem(kChannelIds[0].name);
+        const QRect bar1 = bar->geometry(), name1 = name->geometry();
+        const qreal pt1 = name->font().pointSizeF();
+
+        d.resize(base * 2);
+        QTRY_COMPARE(d.Scale(), 2.0);
+        QVERIFY(qAbs(bar->height() - 2 * bar1.height()) <= 1);
+        QVERIFY(qAbs(bar->width() - 2 * bar1.width()) <= 1);
+        QVERIFY(qAbs(bar->y() - 2 * bar1.y()) <= 1);
+        QVERIFY(qAbs(name->width() - 2 * name1.width()) <= 1);
+        QCOMPARE(name->font().pointSizeF(), 2 * pt1);
+        // Wider than the proportions ask: the form stays centred at that scale.
+        d.resize(base.width() * 3, base.height() * 2);
+        QTRY_COMPARE(d.geometry().size(), QSize(base.width() * 3, base.height() * 2));
+        QCOMPARE(d.Scale(), 2.0);
+        QVERIFY(qAbs(bar->x() - (2 * bar1.x() + base.width() / 2)) <= 1);
+        QTest::qWait(50);
+
+        struct Counter : QObject
+        {
+            QHash<QObject*, int> paints;
+            bool eventFilter(QObject* o, QEvent* e) override
+            {
+                if (e->type() == QEvent::Paint)
+                    ++paints[o];
+                return false;
+            }
+        } counter;
+        for (QWidget* w : d.findChildren<QWidget*>())
+            w->installEventFilter(&counter);
+        d.m_dStrom[2] = 2.0;
+        d.OnTimer(CZoomDlg::kTimerId);
+        QTRY_VERIFY(counter.paints.value(d.m_ctlBalken[2]) > 0);
+        QTest::qWait(50);
+        for (int i = 0; i < 16; ++i) {
+            const ChannelControlIds& ids = kChannelIds[i];
+            for (QObject* w : {static_cast<QObject*>(d.m_ctlBalken[i]),
+                               static_cast<QObject*>(d.GetDlgItem(ids.current)),
+                               static_cast<QObject*>(d.GetDlgItem(ids.name))})
+                if (i != 2)
+                    QVERIFY2(counter.paints.value(w) == 0, qPrintable(QString::number(i + 1)));
+        }
         d.EndDialog(IDCANCEL);
     }
 };

@@ -3,6 +3,8 @@
 
 #include "framework/CmdTarget.h"
 #include "framework/DataExchange.h"
+#include "framework/Dialog.h"
+#include "framework/DialogTemplate.h"
 #include "framework/Numbers.h"
 #include "framework/ProgressCtrl.h"
 #include "framework/WndTimers.h"
@@ -11,6 +13,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -23,6 +26,7 @@ private slots:
     void initTestCase() { SetUiLocale(QLocale(QLocale::German, QLocale::Germany)); }
 
     void timerRestartsOnSameId();
+    void dialogsAreWideEnoughForTheirCaptions();
     void timerPeriodHasFloor();
     void killedTimerNeverFires();
 
@@ -285,6 +289,35 @@ void TestFramework::commandMapRunsHandlersAndReportsMissing()
     QVERIFY(!t.OnCmdMsg(32792));
     QVERIFY(t.HasCmdHandler(32808));
     QVERIFY(!t.HasCmdHandler(65535));
+}
+
+// A caption wider than its template widens the window; the controls stay
+// where the template puts them, and a short caption changes nothing.
+void TestFramework::dialogsAreWideEnoughForTheirCaptions()
+{
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    const QFontMetrics fm(bold);
+    std::vector<int> ids{100, 149, 150, 153, 178, 181, 189};
+    for (int id = 133; id <= 148; ++id)
+        ids.push_back(id);
+    bool widened = false;
+    for (int id : ids) {
+        const DialogTemplate* tpl = FindDialogTemplate(id);
+        QVERIFY(tpl);
+        CDialog d(id);
+        QVERIFY(d.Create());
+        const QSize client(d.Units().x(tpl->cx), d.Units().y(tpl->cy));
+        QVERIFY2(d.width() >= fm.horizontalAdvance(tpl->caption) + 48, qPrintable(tpl->caption));
+        QCOMPARE(d.height(), client.height());
+        QVERIFY(d.width() >= client.width());
+        widened |= d.width() > client.width();
+        for (const ControlTemplate& c : tpl->controls)
+            if (c.id > 0)
+                if (QWidget* w = d.GetDlgItem(c.id))
+                    QCOMPARE(w->x(), d.Units().x(c.x));
+    }
+    QVERIFY(widened); // "Einstellung Automatiktimer" at least
 }
 
 QTEST_MAIN(TestFramework)

@@ -306,8 +306,10 @@ void TestHwLink::removedDeviceGoesStaleOthersKeepMeasuring()
     QVERIFY(!v.IsStale(9));
 
     hw.Layout()->SetDeviceRemoved(0x94, true);
-    QTRY_COMPARE(hw.StatusText(),
-                 QStringLiteral("Hardware-Fehler 5: No ack on address (Adresse 0x94)"));
+    QTRY_COMPARE(
+        hw.StatusText(),
+        QStringLiteral(
+            "Hardware: Gerät 0x94 antwortet nicht (Fehler 5) – Verkabelung und Adresse prüfen"));
     hw.Layout()->SetShort(2, true); // another converter is still read
     QTRY_COMPARE(ReadingOf(hw, 2), 5.0);
     v.OnTimer(1);
@@ -320,7 +322,8 @@ void TestHwLink::removedDeviceGoesStaleOthersKeepMeasuring()
     QCOMPARE(sink.boxes.size(), 0); // nothing modal during operation
     // The journal has one error per channel of the missing converter, with
     // the last good current as shown.
-    const QString lost = QStringLiteral("Hardware-Fehler 5: No ack on address (Adresse 0x94)");
+    const QString lost =
+        QStringLiteral("Gerät 0x94 antwortet nicht (Fehler 5) – Verkabelung und Adresse prüfen");
     QTRY_COMPARE(Logged(journal, ChannelEvent::TransferError),
                  (QStringList{"9:" + lost, "10:" + lost, "11:" + lost, "12:" + lost}));
     for (const JournalEvent& ev : journal.Events())
@@ -342,16 +345,19 @@ void TestHwLink::removedDeviceGoesStaleOthersKeepMeasuring()
     const long sweeps = hw.Worker()->Sweeps();
     QTRY_VERIFY(hw.Worker()->Sweeps() > sweeps + 1); // a whole sweep since: the removal is applied
     v.OnCmdMsg(kChannelIds[9].imageOn);
-    QTRY_COMPARE(hw.StatusText(),
-                 QStringLiteral("Hardware-Fehler 5: No ack on address (Adresse 0x42)"));
+    QTRY_COMPARE(
+        hw.StatusText(),
+        QStringLiteral(
+            "Hardware: Gerät 0x42 antwortet nicht (Fehler 5) – Verkabelung und Adresse prüfen"));
     QCOMPARE(Written(hw, 0x42), std::uint8_t(0xFF));
     hw.Layout()->SetDeviceRemoved(0x42, false);
     QTRY_COMPARE(Written(hw, 0x42), std::uint8_t(0xFD));
     QTRY_COMPARE(hw.StatusText(), QStringLiteral("Hardware: verbunden"));
     // The output device's failure is journaled without a channel.
     QTRY_COMPARE(Logged(journal, ChannelEvent::TransferRestored).size(), 5);
-    QCOMPARE(Logged(journal, ChannelEvent::TransferError).constLast(),
-             QStringLiteral("0:Hardware-Fehler 5: No ack on address (Adresse 0x42)"));
+    QCOMPARE(
+        Logged(journal, ChannelEvent::TransferError).constLast(),
+        QStringLiteral("0:Gerät 0x42 antwortet nicht (Fehler 5) – Verkabelung und Adresse prüfen"));
     QCOMPARE(Logged(journal, ChannelEvent::TransferError).size(), 5);
     rig.Close();
 }
@@ -375,8 +381,8 @@ void TestHwLink::busThatCannotBeOpenedFallsBackToTestSources()
         CVelkorView& v = rig.Open();
         QCOMPARE(sink.boxes.size(), 0); // not from inside the view's update
         QTRY_COMPARE(sink.boxes.size(), 1);
-        QVERIFY(sink.boxes[0].text.contains(QStringLiteral("EPP-Port in use")));
-        QVERIFY(sink.boxes[0].text.contains(QStringLiteral("Parallelport 1")));
+        QVERIFY(sink.boxes[0].text.contains(
+            QStringLiteral("Parallelport 1 (/dev/parport0) fehlt oder ist belegt (Fehler 13)")));
         QCOMPARE(hw.StatusText(), QStringLiteral("Hardware: nicht verbunden"));
         v.OnTimer(1);
         QCOMPARE(v.m_channel[0].m_dStrom, 2.0);
@@ -394,7 +400,8 @@ void TestHwLink::busThatCannotBeOpenedFallsBackToTestSources()
         Rig rig;
         rig.Open();
         QTRY_COMPARE(sink.boxes.size(), 2);
-        QVERIFY(sink.boxes[1].text.contains(QStringLiteral("No I2C-Controller found")));
+        QVERIFY(sink.boxes[1].text.contains(QStringLiteral(
+            "An Parallelport 1 (/dev/parport0) ist kein I2C-Controller zu finden (Fehler 11)")));
         rig.Close();
         QCOMPARE(empty.Trace().back(), std::string("release 1"));
     }

@@ -151,7 +151,10 @@ void TestHwLinkAdapter::unpluggedAdapterGoesStaleAndResumes()
     QVERIFY(!v.IsStale(1));
 
     a.node.SetPlugged(false);
-    QTRY_COMPARE(hw.StatusText(), QStringLiteral("Hardware-Fehler 13: EPP-Port in use"));
+    QTRY_COMPARE(
+        hw.StatusText(),
+        QStringLiteral(
+            "Hardware: I2C-Adapter 1 (/dev/i2c-1) fehlt oder ist nicht zugänglich (Fehler 13)"));
     v.OnTimer(1);
     for (int k = 1; k <= 16; ++k)
         QVERIFY(v.IsStale(k));

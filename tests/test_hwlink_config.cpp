@@ -16,6 +16,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -39,6 +40,7 @@ private slots:
     void outputBytes();
     void simulateOptionUsesSimulatedLayout();
     void adapterIsStoredAndChosenInTheDialog();
+    void rowsAreNamedLikeTheChannels();
 };
 
 using Edit = std::function<void(CHardwareConfigDlg&)>;
@@ -437,6 +439,19 @@ void TestHwLinkConfig::adapterIsStoredAndChosenInTheDialog()
         again.accept();
         QCOMPARE(again.Result().nPort, int(HardwareConfig::Simulation));
     }
+}
+
+void TestHwLinkConfig::rowsAreNamedLikeTheChannels()
+{
+    CHardwareConfigDlg d(HardwareConfig{}, nullptr, {});
+    QTableWidget* t = d.Table();
+    QCOMPARE(t->horizontalHeaderItem(t->columnCount() - 1)->text(), QStringLiteral("invertiert"));
+    QCOMPARE(t->verticalHeaderItem(0)->text(), QStringLiteral("Kanal 1"));
+    d.SetChannelNames({QStringLiteral("Licht"), QString(), QStringLiteral("Pumpe")});
+    QCOMPARE(t->verticalHeaderItem(0)->text(), QStringLiteral("1 – Licht"));
+    QCOMPARE(t->verticalHeaderItem(1)->text(), QStringLiteral("Kanal 2"));
+    QCOMPARE(t->verticalHeaderItem(2)->text(), QStringLiteral("3 – Pumpe"));
+    QCOMPARE(t->verticalHeaderItem(15)->text(), QStringLiteral("Kanal 16"));
 }
 
 QTEST_MAIN(TestHwLinkConfig)

@@ -9,7 +9,9 @@
 #include "helpers/TestSink.h"
 #include "journal/Csv.h"
 #include "journal/JournalFile.h"
+#include "journal/JournalModel.h"
 #include "journal/JournalModule.h"
+#include "res/resource.h"
 #include "view/VelkorView.h"
 
 #include <QDir>
@@ -152,6 +154,7 @@ void TestJournalExport::journalExportNewestFirst()
     TestSink sink;
     CJournalModule journal(nullptr);
     Panel p;
+    p.view.OnCmdMsg(ID_ALLE_AUS);
     p.view.OnCmdMsg(kChannelIds[0].imageOn);
     p.view.m_channel[1].m_dStrom = 4.6;
     p.view.OnTimer(1);
@@ -159,7 +162,11 @@ void TestJournalExport::journalExportNewestFirst()
     const QString path = dir.filePath(QStringLiteral("j.csv"));
     QVERIFY(journal.ExportJournal(path));
     const QVector<CsvRecord> r = ReadCsv(path, u';');
-    QCOMPARE(r.size(), 3);
+    QCOMPARE(r.size(), 4);
+    // All channels at once: "alle", as the window shows it.
+    QCOMPARE(r[3].fields[1], QStringLiteral("alle"));
+    QCOMPARE(r[3].fields[1],
+             journal.Model()->index(0, CJournalModel::ColChannel).data().toString());
     QCOMPARE(r[1].fields[4], QStringLiteral("Abschaltung"));
     QCOMPARE(r[1].fields[1], QStringLiteral("2"));
     QCOMPARE(r[1].fields[3], QStringLiteral("4,59")); // as the view shows 4.6 A

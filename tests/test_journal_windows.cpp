@@ -19,6 +19,7 @@
 #include <QTest>
 
 #include "helpers/ViewPanel.h"
+#include <QDateTime>
 #include <QWheelEvent>
 
 namespace {
@@ -106,6 +107,9 @@ void TestJournalWindows::journalWindowSortsFiltersAndCounts()
     QCOMPARE(w->Counts()->item(1, 2)->text(), QStringLiteral("2"));
     QCOMPARE(w->Counts()->item(1, 3)->text(), FormatEventTime(journal.Events()[3].time));
     QCOMPARE(w->Counts()->item(0, 2)->text(), QStringLiteral("0"));
+    // Rows without events are named too.
+    QCOMPARE(w->Counts()->item(0, 1)->text(), p.view.m_strName[0]);
+    QCOMPARE(w->Counts()->item(15, 1)->text(), QStringLiteral("Kanal 16"));
 
     // A new event shows at once, counts included.
     p.view.OnTimer(2);
@@ -180,6 +184,46 @@ void TestJournalWindows::historyWindowDrawsCurrentsLimitsAndMarkers()
     QVERIFY(HasColour(img, QColor(220, 0, 0)));   // the Abschaltstrom
     QVERIFY(HasColour(img, QColor(220, 160, 0))); // the Alarmstrom
     QVERIFY(HasColour(img, QColor(200, 0, 0)));   // the cutoff marker
+
+    // Each strip has its scale: 0 at the foot of the plot, the Maximalstrom
+    // labelled, every value inside the frame's lines.
+    const QList<CHistoryChart::Strip> strips = w->Chart()->Strips();
+    QCOMPARE(strips.size(), 2);
+    const CHistoryChart::Strip& s2 = strips[1];
+    QCOMPARE(s2.nChannel, 2);
+    QVERIFY(s2.frame.contains(s2.plot) && s2.plot.top() > s2.frame.top() &&
+            s2.plot.bottom() < s2.frame.bottom());
+    QCOMPARE(s2.Y(0), double(s2.plot.bottom()));
+    QVERIFY(s2.top >= p.view.m_dMaximalstrom[1] && s2.top >= 3.0 + 1800 * 0.0008);
+    QCOMPARE(CHistoryChart::ScaleLabel(p.view.m_dMaximalstrom[1]),
+             FormatNumber(p.view.m_dMaximalstrom[1]) + QStringLiteral(" A"));
+    const auto inked = [&](const QRect& r) {
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                if (qGray(img.pixel(x, y)) < 128)
+                    return true;
+        return false;
+    };
+    const int yMax = int(s2.Y(p.view.m_dMaximalstrom[1]));
+    QVERIFY(inked(QRect(s2.frame.left() - 40, yMax - 3, 36, 7))); // "… A" at Maximalstrom
+    QVERIFY(inked(QRect(s2.frame.left() - 40, s2.plot.bottom() - 4, 36, 5))); // "0 A"
+    // The cut-off stretch is shaded from the trip to the end, not before it.
+    const auto shadedAt = [&](double xFrac) {
+        const int x = s2.plot.left() + int(xFrac * s2.plot.width());
+        for (int y = s2.plot.top(); y <= s2.plot.bottom(); ++y)
+            if (img.pixelColor(x, y) == CHistoryChart::CutoffShade())
+                return true;
+        return false;
+    };
+    QVERIFY(shadedAt(0.8));
+    QVERIFY(!shadedAt(0.3));
+    // Under the pointer: channel, time and current of the nearest sample.
+    const QString tip = w->Chart()->ToolTipAt(QPoint(s2.plot.right(), s2.plot.center().y()));
+    QVERIFY2(tip.startsWith(QStringLiteral("2 ") + p.view.m_strName[1]), qPrintable(tip));
+    QVERIFY2(tip.contains(QDateTime::fromMSecsSinceEpoch(1000 * 3599).toString("HH:mm:ss")),
+             qPrintable(tip));
+    QVERIFY2(tip.endsWith(QStringLiteral("0 A")), qPrintable(tip));
+    QVERIFY(w->Chart()->ToolTipAt(QPoint(2, 2)).isEmpty());
     Keep(w, "history_window.png");
 
     // The wheel zooms in and out within ten seconds and the hour.

@@ -5,6 +5,7 @@
 #include "framework/Resources.h"
 #include "res/resource.h"
 
+#include <QImage>
 #include <QKeySequence>
 #include <QRect>
 #include <QSet>
@@ -99,6 +100,7 @@ private slots:
     void everyCommandHasPrompt();
     void menus();
     void toolbarAndAccelerators();
+    void switchImagesDifferInBrightness();
 };
 
 void TestResources::templateIntegrity_data()
@@ -493,6 +495,35 @@ void TestResources::toolbarAndAccelerators()
     }
     QCOMPARE(actual, expected);
     QVERIFY(AcceleratorTable(IDR_KORVATYPE).empty());
+}
+
+namespace {
+double MeanLuma(const QImage& img, const QRect& r)
+{
+    double sum = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QRgb p = img.pixel(x, y);
+            sum += 0.299 * qRed(p) + 0.587 * qGreen(p) + 0.114 * qBlue(p);
+        }
+    return sum / (r.width() * r.height());
+}
+} // namespace
+
+// On and off must be told apart without colour: the lamp is lit or dark, and
+// the rocker is pressed (dark) on the "I" or on the "0" side.
+void TestResources::switchImagesDifferInBrightness()
+{
+    InitResources();
+    const QImage on(BitmapPath(IDB_EIN)), off(BitmapPath(IDB_AUS));
+    QVERIFY(!on.isNull() && on.size() == off.size());
+    const QRect lens(31, 9, 5, 5);
+    QVERIFY2(
+        MeanLuma(on, lens) > MeanLuma(off, lens) + 80,
+        qPrintable(QStringLiteral("%1 / %2").arg(MeanLuma(on, lens)).arg(MeanLuma(off, lens))));
+    const QRect iSide(5, 5, 9, on.height() - 10), oSide(17, 5, 9, on.height() - 10);
+    QVERIFY(MeanLuma(on, iSide) + 30 < MeanLuma(on, oSide));
+    QVERIFY(MeanLuma(off, oSide) + 30 < MeanLuma(off, iSide));
 }
 
 QTEST_GUILESS_MAIN(TestResources)

@@ -116,10 +116,14 @@ void TestViewEvents::sourceReplacesTestCurrentAndMarksStale()
     QVERIFY(view.IsStale(5));
     QVERIFY(edit->font().italic());
     QVERIFY(!edit->toolTip().isEmpty());
+    // Its bar no longer claims health; the others keep their colours.
+    QCOMPARE(view.m_ctlBalken[4]->GetBarColor(), CVelkorView::kGrau);
+    QCOMPARE(view.m_ctlBalken[0]->GetBarColor(), CVelkorView::kGruen);
     source.stale = false;
     view.OnTimer(1);
     QVERIFY(!view.IsStale(5));
     QVERIFY(!edit->font().italic());
+    QCOMPARE(view.m_ctlBalken[4]->GetBarColor(), CVelkorView::kGruen);
     view.OnDestroy();
 }
 

@@ -115,6 +115,9 @@ void CVelkorView::ShowBar(int i)
     COLORREF colour = ch.m_dStrom >= m_dAlarmstrom[i] ? kGelb : kGruen;
     if (bCut)
         colour = kRot;
+    // A kept reading says nothing about the channel's health now.
+    if (m_bStale[i])
+        colour = kGrau;
     if (CProgressCtrl* bar = m_ctlBalken[i]) {
         bar->SetPos(int(ch.m_dBalken));
         bar->SendMessage(PBM_SETBARCOLOR, 0, qintptr(colour));

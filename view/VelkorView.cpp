@@ -178,8 +178,9 @@ void CVelkorView::SetStale(int nChannel, bool bStale)
         f.setItalic(bStale);
         edit->setFont(f);
         QPalette pal = edit->palette();
-        pal.setColor(QPalette::Text, bStale ? pal.color(QPalette::Disabled, QPalette::Text)
-                                            : palette().color(QPalette::Text));
+        // The disabled text colour is too faint to read on a read-only edit.
+        pal.setColor(QPalette::Text,
+                     bStale ? QColor(0x70, 0x70, 0x70) : palette().color(QPalette::Text));
         edit->setPalette(pal);
         edit->setToolTip(bStale ? QStringLiteral("Veralteter Messwert: der letzte Lesevorgang ist fehlgeschlagen")
                                 : QString());

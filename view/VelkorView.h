@@ -52,6 +52,7 @@ public:
     static constexpr COLORREF kGruen = RGB(0, 255, 0);
     static constexpr COLORREF kGelb = RGB(255, 255, 0);
     static constexpr COLORREF kRot = RGB(255, 0, 0);
+    static constexpr COLORREF kGrau = RGB(150, 150, 150); // stale reading
 
     CVelkorView();
     ~CVelkorView() override;

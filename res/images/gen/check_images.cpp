@@ -137,9 +137,9 @@ void checkSwitches(const QMap<QString, QString>& qrc)
     // The lamp is on the right: green for on (168), red for off (167).
     auto lampColour = [](const QImage& img) {
         long r = 0, g = 0;
-        const int x0 = img.width() * 3 / 4;
-        for (int y = 0; y < img.height(); ++y)
-            for (int x = x0; x < img.width(); ++x) {
+        // The lens, inside the bezel.
+        for (int y = 9; y < 14; ++y)
+            for (int x = 31; x < 36; ++x) {
                 r += qRed(img.pixel(x, y));
                 g += qGreen(img.pixel(x, y));
             }
@@ -149,6 +149,9 @@ void checkSwitches(const QMap<QString, QString>& qrc)
     const auto [offR, offG] = lampColour(off);
     check(onG > onR * 1.2, "on image (168) has a green lamp");
     check(offR > offG * 1.2, "off image (167) has a red lamp");
+    // Lit against dark: the lamps differ in brightness, not only in hue.
+    const QRect lens(31, 9, 5, 5);
+    check(meanLuma(on, lens) > meanLuma(off, lens) + 80, "on lamp is lit, off lamp is dark");
 
     // The rocker tilts the other way: its pressed half is the darker one.
     const int h = on.height();

@@ -368,16 +368,20 @@ void drawRocker(QPainter& p, bool leftPressed)
     p.drawPath(ring);
 }
 
-void drawLamp(QPainter& p, bool green)
+// On: a lit green lamp with its glow. Off: the lamp is dark, a dull red
+// lens without light, so the two differ in brightness, not only in hue.
+void drawLamp(QPainter& p, bool lit)
 {
     const QPointF c(33, 11);
-    const QColor glow = green ? rgba(90, 230, 90, 70) : rgba(255, 70, 50, 80);
-    QRadialGradient halo(c, 7);
-    halo.setColorAt(0.6, glow);
-    halo.setColorAt(1, QColor(glow.red(), glow.green(), glow.blue(), 0));
     p.setPen(Qt::NoPen);
-    p.setBrush(halo);
-    p.drawEllipse(c, 7, 7);
+    if (lit) {
+        const QColor glow = rgba(120, 255, 110, 150);
+        QRadialGradient halo(c, 7);
+        halo.setColorAt(0.55, glow);
+        halo.setColorAt(1, QColor(glow.red(), glow.green(), glow.blue(), 0));
+        p.setBrush(halo);
+        p.drawEllipse(c, 7, 7);
+    }
 
     // Chrome bezel.
     p.setBrush(vertical(6, 16, rgba(238, 241, 244), rgba(92, 98, 106)));
@@ -385,20 +389,20 @@ void drawLamp(QPainter& p, bool green)
     p.setBrush(vertical(6, 16, rgba(70, 75, 82), rgba(210, 214, 220)));
     p.drawEllipse(c, 4.1, 4.1);
 
-    // Lit lens.
     QRadialGradient lens(c.x() - 0.8, c.y() - 1, 4.4);
-    if (green) {
-        lens.setColorAt(0, rgba(226, 255, 214));
-        lens.setColorAt(0.45, rgba(84, 222, 72));
-        lens.setColorAt(1, rgba(18, 112, 26));
+    if (lit) {
+        lens.setColorAt(0, rgba(240, 255, 232));
+        lens.setColorAt(0.5, rgba(110, 240, 96));
+        lens.setColorAt(1, rgba(30, 140, 36));
     } else {
-        lens.setColorAt(0, rgba(255, 222, 206));
-        lens.setColorAt(0.45, rgba(244, 62, 44));
-        lens.setColorAt(1, rgba(130, 16, 10));
+        lens.setColorAt(0, rgba(120, 40, 34));
+        lens.setColorAt(0.5, rgba(82, 18, 14));
+        lens.setColorAt(1, rgba(40, 8, 6));
     }
     p.setBrush(lens);
     p.drawEllipse(c, 3.4, 3.4);
-    p.setBrush(rgba(255, 255, 255, 190));
+    // A dark lens keeps only a faint reflection.
+    p.setBrush(lit ? rgba(255, 255, 255, 200) : rgba(255, 255, 255, 70));
     p.drawEllipse(QPointF(c.x() - 1.2, c.y() - 1.3), 1.0, 0.8);
 }
 
