@@ -1,5 +1,6 @@
 #include "remote/ChannelSnapshot.h"
 
+#include "journal/LocalTime.h"
 #include "view/VelkorView.h"
 
 #include <algorithm>
@@ -19,7 +20,8 @@ ChannelSnapshot TakeSnapshot(const CVelkorView& view, const QString& station)
 {
     ChannelSnapshot snap;
     snap.strStation = station;
-    snap.time = QDateTime::currentDateTime();
+    // The cached zone offset: a zone lookup on every tick costs more than the rest.
+    snap.time = CurrentLocalTime();
     for (int i = 0; i < ChannelSnapshot::kChannels; ++i) {
         const ChannelState& ch = view.m_channel[i];
         ChannelRecord& r = snap.channels[i];
@@ -39,6 +41,8 @@ ChannelSnapshot TakeSnapshot(const CVelkorView& view, const QString& station)
         COLORREF colour = r.bAlarm ? CVelkorView::kGelb : CVelkorView::kGruen;
         if (ch.m_dStrom >= view.m_dAbschaltstrom[i])
             colour = CVelkorView::kRot;
+        if (r.bStale)
+            colour = CVelkorView::kGrau; // as the view paints a kept reading
         r.nBarRgb = Rgb(colour);
     }
     return snap;
