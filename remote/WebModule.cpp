@@ -204,10 +204,12 @@ void CWebModule::OnChannelEvent(CVelkorView& view, ChannelEvent, int, double)
         SchedulePublish();
 }
 
+// The tick is complete here: publishing at once saves a trip through the
+// event loop on every tick.
 void CWebModule::OnMeasured(CVelkorView& view)
 {
-    if (&view == m_view)
-        SchedulePublish();
+    if (&view == m_view && m_server)
+        Publish();
 }
 
 void CWebModule::OnHardwareEvent(CVelkorView& view, ChannelEvent, int, double, const QString&)
@@ -223,8 +225,14 @@ void CWebModule::SchedulePublish()
     if (m_bPublishPending || !m_server)
         return;
     m_bPublishPending = true;
+    // A tick may have published in between; then there is nothing left to do.
     QMetaObject::invokeMethod(
-        m_context.get(), [this] { Publish(); }, Qt::QueuedConnection);
+        m_context.get(),
+        [this] {
+            if (m_bPublishPending)
+                Publish();
+        },
+        Qt::QueuedConnection);
 }
 
 void CWebModule::Publish()
