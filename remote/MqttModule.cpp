@@ -145,7 +145,7 @@ bool CMqttModule::Start()
         return false;
     }
     ShowState(CMqttClient::State::Disconnected);
-    if (m_view)
+    if (m_served.View())
         SchedulePublish();
     return true;
 }
@@ -190,46 +190,39 @@ void CMqttModule::SetConfig(const MqttConfig& config)
 
 void CMqttModule::OnViewOpened(CVelkorView& view)
 {
-    if (m_view) {
-        m_waiting.append(&view);
+    if (!m_served.Opened(view))
         return;
-    }
-    m_view = &view;
     SchedulePublish();
 }
 
 void CMqttModule::OnViewClosing(CVelkorView& view)
 {
-    m_waiting.removeAll(&view);
-    if (&view != m_view)
+    if (!m_served.Closing(view))
         return;
-    m_view = nullptr;
-    while (!m_view && !m_waiting.isEmpty())
-        m_view = m_waiting.takeFirst();
     SchedulePublish();
 }
 
 void CMqttModule::OnChannelEvent(CVelkorView& view, ChannelEvent, int, double)
 {
-    if (&view == m_view)
+    if (m_served.Is(view))
         SchedulePublish();
 }
 
 void CMqttModule::OnMeasured(CVelkorView& view)
 {
-    if (&view == m_view)
+    if (m_served.Is(view))
         SchedulePublish();
 }
 
 void CMqttModule::OnStandstill(CVelkorView& view)
 {
-    if (&view == m_view)
+    if (m_served.Is(view))
         SchedulePublish();
 }
 
 void CMqttModule::OnHardwareEvent(CVelkorView& view, ChannelEvent, int, double, const QString&)
 {
-    if (&view == m_view)
+    if (m_served.Is(view))
         SchedulePublish();
 }
 
@@ -250,9 +243,9 @@ void CMqttModule::Publish()
     if (!m_publisher)
         return;
     const QVector<JournalEvent> events = NewJournalEvents();
-    if (!m_view)
+    if (!m_served.View())
         return;
-    ChannelSnapshot snap = TakeSnapshot(*m_view, m_config.Station());
+    ChannelSnapshot snap = TakeSnapshot(*m_served.View(), m_config.Station());
     if (events.isEmpty() && m_lastOffered && *m_lastOffered == snap.channels)
         return; // the publisher's refresh timer covers the once a minute
     m_lastOffered = snap.channels;
@@ -285,15 +278,16 @@ QVector<JournalEvent> CMqttModule::NewJournalEvents()
 
 void CMqttModule::OnMessage(const QByteArray& topic, const QByteArray& payload)
 {
-    if (!m_config.bCommands || !m_view)
+    if (!m_config.bCommands || !m_served.View())
         return;
     const std::optional<MqttCommand> cmd = ParseMqttCommand(m_config.TopicRoot(), topic, payload);
     if (!cmd) {
         CountBadCommand();
         return;
     }
-    m_lastResult = cmd->nChannel == 0 ? SwitchAll(*m_view, cmd->bOn, kOrigin)
-                                      : SwitchChannel(*m_view, cmd->nChannel, cmd->bOn, kOrigin);
+    m_lastResult = cmd->nChannel == 0
+                       ? SwitchAll(*m_served.View(), cmd->bOn, kOrigin)
+                       : SwitchChannel(*m_served.View(), cmd->nChannel, cmd->bOn, kOrigin);
 }
 
 // At most one journal line a minute, however many arrive.

@@ -10,6 +10,7 @@
 #include "remote/ChannelSnapshot.h"
 #include "remote/MqttClient.h"
 #include "remote/MqttConfig.h"
+#include "remote/ServedView.h"
 #include "remote/SwitchCommands.h"
 #include "view/ViewEvents.h"
 
@@ -49,7 +50,7 @@ public:
     CMqttClient::State State() const { return m_state; }
     QString StatusText() const;
     QString LastReport() const { return m_strReport; }
-    CVelkorView* View() const { return m_view; }
+    CVelkorView* View() const { return m_served.View(); }
     CMqttPublisher* Publisher() const { return m_publisher; }
     // Commands ignored because they were not understood.
     int BadCommands() const { return m_nBadCommands; }
@@ -91,8 +92,7 @@ private:
     CMqttClient::State m_state = CMqttClient::State::Disconnected;
     QPointer<QLabel> m_pane;
     QString m_strReport;
-    QPointer<CVelkorView> m_view;
-    QList<QPointer<CVelkorView>> m_waiting;
+    CServedView m_served;
     bool m_bPublishPending = false;
     // The channels last handed over: an unchanged tick costs no hand-over.
     std::optional<std::array<ChannelRecord, ChannelSnapshot::kChannels>> m_lastOffered;

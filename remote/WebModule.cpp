@@ -146,7 +146,7 @@ bool CWebModule::Start()
                    .arg(Url()),
                true);
     Report(QStringLiteral("Web-Panel: %1").arg(Url()), false);
-    if (m_view)
+    if (m_served.View())
         SchedulePublish();
     return true;
 }
@@ -179,28 +179,21 @@ void CWebModule::SetPassword(const WebPasswordHash& password)
 
 void CWebModule::OnViewOpened(CVelkorView& view)
 {
-    if (m_view) {
-        m_waiting.append(&view);
+    if (!m_served.Opened(view))
         return;
-    }
-    m_view = &view;
     SchedulePublish();
 }
 
 void CWebModule::OnViewClosing(CVelkorView& view)
 {
-    m_waiting.removeAll(&view);
-    if (&view != m_view)
+    if (!m_served.Closing(view))
         return;
-    m_view = nullptr;
-    while (!m_view && !m_waiting.isEmpty())
-        m_view = m_waiting.takeFirst();
     SchedulePublish();
 }
 
 void CWebModule::OnChannelEvent(CVelkorView& view, ChannelEvent, int, double)
 {
-    if (&view == m_view)
+    if (m_served.Is(view))
         SchedulePublish();
 }
 
@@ -208,13 +201,13 @@ void CWebModule::OnChannelEvent(CVelkorView& view, ChannelEvent, int, double)
 // event loop on every tick.
 void CWebModule::OnMeasured(CVelkorView& view)
 {
-    if (&view == m_view && m_server)
+    if (m_served.Is(view) && m_server)
         Publish();
 }
 
 void CWebModule::OnHardwareEvent(CVelkorView& view, ChannelEvent, int, double, const QString&)
 {
-    if (&view == m_view)
+    if (m_served.Is(view))
         SchedulePublish();
 }
 
@@ -238,9 +231,9 @@ void CWebModule::SchedulePublish()
 void CWebModule::Publish()
 {
     m_bPublishPending = false;
-    if (!m_server || !m_view)
+    if (!m_server || !m_served.View())
         return;
-    const ChannelSnapshot snap = TakeSnapshot(*m_view, m_config.strStation);
+    const ChannelSnapshot snap = TakeSnapshot(*m_served.View(), m_config.strStation);
     const QVector<JournalEvent> events = NewJournalEvents();
     CWebServer* server = m_server;
     QMetaObject::invokeMethod(
@@ -270,10 +263,10 @@ QVector<JournalEvent> CWebModule::NewJournalEvents()
 
 std::optional<SwitchResult> CWebModule::Switch(int nChannel, bool bOn)
 {
-    if (!m_view)
+    if (!m_served.View())
         return std::nullopt;
-    return nChannel == 0 ? SwitchAll(*m_view, bOn, kOrigin)
-                         : SwitchChannel(*m_view, nChannel, bOn, kOrigin);
+    return nChannel == 0 ? SwitchAll(*m_served.View(), bOn, kOrigin)
+                         : SwitchChannel(*m_served.View(), nChannel, bOn, kOrigin);
 }
 
 QJsonArray CWebModule::Journal(int nLimit) const

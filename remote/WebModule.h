@@ -3,6 +3,7 @@
 // of its own and takes switching from the web into the view's own handlers.
 // Works the same with and without a window; never shows a message box.
 
+#include "remote/ServedView.h"
 #include "remote/WebConfig.h"
 #include "remote/WebServer.h"
 #include "view/ViewEvents.h"
@@ -32,7 +33,7 @@ public:
     quint16 Port() const { return m_nPort; }
     QString Url() const;
     QString LastStatus() const { return m_strStatus; }
-    CVelkorView* View() const { return m_view; }
+    CVelkorView* View() const { return m_served.View(); }
     // For tests: the server object (lives on its own thread).
     CWebServer* Server() const { return m_server; }
     // A new password (from the settings) for the running server.
@@ -66,8 +67,7 @@ private:
     std::shared_ptr<std::atomic<bool>> m_stopping;
     quint16 m_nPort = 0;
     QString m_strStatus;
-    QPointer<CVelkorView> m_view;           // the view whose state is served
-    QList<QPointer<CVelkorView>> m_waiting; // opened later, in order
+    CServedView m_served;
     bool m_bPublishPending = false;
     std::optional<JournalEvent> m_lastSent; // the newest journal event handed over
 };
