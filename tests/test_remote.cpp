@@ -705,9 +705,14 @@ void TestRemote::floodKeepsMeasuringAndMemoryFlat()
         qInfo("flood: %d requests, %d ticks in %lld ms, resident %ld KiB", f.sent.load(), ticks, ms,
               rss);
     };
+    // Two rounds let buffers, caches and the allocator's per-thread arenas
+    // reach their working size; a leak then grows with every further round
+    // (3000 requests: 12 MB at 4 KB each), while the arenas' own swing stays
+    // within a few MB.
     long warm = 0, after = 0;
-    flood(warm); // buffers and caches grow to their working size here
     for (int round = 0; round < 2 && !QTest::currentTestFailed(); ++round)
+        flood(warm);
+    for (int round = 0; round < 3 && !QTest::currentTestFailed(); ++round)
         flood(after);
     if (QTest::currentTestFailed())
         return;
@@ -719,7 +724,7 @@ void TestRemote::floodKeepsMeasuringAndMemoryFlat()
     qInfo("resident %ld KiB -> %ld KiB (not compared: the sanitizer keeps freed memory)", warm,
           after);
 #else
-    QVERIFY2(after - warm < 3072,
+    QVERIFY2(after - warm < 8192,
              qPrintable(QStringLiteral("%1 KiB -> %2 KiB").arg(warm).arg(after)));
 #endif
     // Nothing was switched, and the panel still answers.
