@@ -268,6 +268,16 @@ void TestMqtt::discoveryMessages()
     c.bCommands = true;
     m_mqtt->SetConfig(c);
     QVERIFY(Connected(*m_mqtt));
+    // Once all have arrived, a new subscriber must get them from the broker's
+    // store: only then were they published retained (a message that arrives
+    // live carries no retain flag).
+    {
+        Subscriber live(m_broker, {QStringLiteral("homeassistant/#")});
+        QVERIFY(WaitFor([&] {
+            live.Read();
+            return live.messages.size() >= 64;
+        }));
+    }
     Subscriber sub(m_broker, {QStringLiteral("homeassistant/#")});
     QVERIFY(WaitFor([&] {
         sub.Read();
