@@ -1,5 +1,7 @@
 #include "remote/MqttJson.h"
 
+#include "remote/WebJson.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -24,14 +26,7 @@ QByteArray Compact(const QJsonObject& o)
 
 QByteArray MqttChannelState(const ChannelRecord& r)
 {
-    return Compact({{QStringLiteral("name"), r.strName},
-                    {QStringLiteral("current"), r.dCurrent},
-                    {QStringLiteral("power"), r.dPower},
-                    {QStringLiteral("energy"), r.dEnergy},
-                    {QStringLiteral("on"), r.bOn},
-                    {QStringLiteral("cutoff"), r.bCutOff},
-                    {QStringLiteral("alarm"), r.bAlarm},
-                    {QStringLiteral("stale"), r.bStale}});
+    return Compact(ChannelStateJson(r));
 }
 
 QList<MqttRetained> MqttDiscovery(const MqttConfig& config)

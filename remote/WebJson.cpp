@@ -9,22 +9,24 @@ QString Colour(quint32 rgb)
 
 } // namespace
 
+QJsonObject ChannelStateJson(const ChannelRecord& r)
+{
+    return {{QStringLiteral("name"), r.strName}, {QStringLiteral("current"), r.dCurrent},
+            {QStringLiteral("power"), r.dPower}, {QStringLiteral("energy"), r.dEnergy},
+            {QStringLiteral("on"), r.bOn},       {QStringLiteral("cutoff"), r.bCutOff},
+            {QStringLiteral("alarm"), r.bAlarm}, {QStringLiteral("stale"), r.bStale}};
+}
+
 QJsonObject ChannelJson(const ChannelRecord& r)
 {
-    return {{QStringLiteral("number"), r.nNumber},
-            {QStringLiteral("name"), r.strName},
-            {QStringLiteral("current"), r.dCurrent},
-            {QStringLiteral("power"), r.dPower},
-            {QStringLiteral("energy"), r.dEnergy},
-            {QStringLiteral("on"), r.bOn},
-            {QStringLiteral("cutoff"), r.bCutOff},
-            {QStringLiteral("alarm"), r.bAlarm},
-            {QStringLiteral("stale"), r.bStale},
-            {QStringLiteral("maximalstrom"), r.dMaximalstrom},
-            {QStringLiteral("alarmstrom"), r.dAlarmstrom},
-            {QStringLiteral("abschaltstrom"), r.dAbschaltstrom},
-            {QStringLiteral("bar"), r.nBarPercent},
-            {QStringLiteral("colour"), Colour(r.nBarRgb)}};
+    QJsonObject o = ChannelStateJson(r);
+    o.insert(QStringLiteral("number"), r.nNumber);
+    o.insert(QStringLiteral("maximalstrom"), r.dMaximalstrom);
+    o.insert(QStringLiteral("alarmstrom"), r.dAlarmstrom);
+    o.insert(QStringLiteral("abschaltstrom"), r.dAbschaltstrom);
+    o.insert(QStringLiteral("bar"), r.nBarPercent);
+    o.insert(QStringLiteral("colour"), Colour(r.nBarRgb));
+    return o;
 }
 
 QJsonObject StateJson(const ChannelSnapshot& snap)

@@ -9,6 +9,8 @@
 #include <QJsonObject>
 #include <QVector>
 
+// What a channel shows now: the part the web and MQTT states share.
+QJsonObject ChannelStateJson(const ChannelRecord& r);
 QJsonObject ChannelJson(const ChannelRecord& r);
 // {"station", "time", "channels": [...]}
 QJsonObject StateJson(const ChannelSnapshot& snap);
