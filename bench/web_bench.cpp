@@ -1,10 +1,10 @@
 // Cost and delay of the web panel.
-//  1. The measurement tick (with the queued snapshot the panel takes after
-//     it) with the panel disabled against the panel enabled and 10 clients
+//  1. The measurement tick (with the snapshot the panel leaves for its
+//     thread) with the panel disabled against the panel enabled and 10 clients
 //     reading /events. Two views tick in alternating rounds: the first one
 //     opened is served, the second is not (for the panel it is the same as
 //     being disabled). The ramp on channel 3 changes every tick, so every
-//     tick is pushed. Ticks are paced so the server thread keeps up, as it
+//     collection is pushed. Ticks are paced so the server thread keeps up, as it
 //     does at any real Abfragezeit; only the window thread's time counts.
 //  2. Tick to browser: the view measures with its own 50 ms timer, channel 1
 //     gets a new current every tick; headless Chromium (web_latency.py)
@@ -218,8 +218,9 @@ int TickCost(bool bShown)
     }
     const long long before = clients.bytes;
     Print("10 clients on /events:", Compare(*served.view, *plain.view));
-    std::printf("  (%s bytes pushed per served tick and client)\n",
-                Num(double(clients.bytes - before) / (8 * 600) / 10, 0).constData());
+    std::printf(
+        "  (%s bytes pushed per served tick and client; a push gathers up to 20 ms of ticks)\n",
+        Num(double(clients.bytes - before) / (8 * 600) / 10, 0).constData());
     clients.quit();
     clients.wait();
     return 0;

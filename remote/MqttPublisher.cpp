@@ -13,27 +13,27 @@ CMqttPublisher::CMqttPublisher(CMqttClient& client, const MqttConfig& config)
     m_refresh = new QTimer(this);
     m_refresh->setInterval(kRefreshMs);
     connect(m_refresh, &QTimer::timeout, this, [this] { PublishAll(); });
+    m_collect = new QTimer(this);
+    m_collect->setInterval(CStateMailbox::kCollectMs);
+    connect(m_collect, &QTimer::timeout, this, [this] { Drain(); });
 }
 
 void CMqttPublisher::StartTimer()
 {
     QMetaObject::invokeMethod(
-        this, [this] { m_refresh->start(); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            m_refresh->start();
+            m_collect->start();
+        },
+        Qt::QueuedConnection);
 }
 
 void CMqttPublisher::Offer(ChannelSnapshot snap, const QVector<JournalEvent>& events)
 {
-    std::lock_guard lock(m_mutex);
-    m_waiting = std::move(snap);
-    if (!events.isEmpty())
-        m_waitingEvents += events;
-    if (m_waitingEvents.size() > kMaxWaitingEvents)
-        m_waitingEvents.remove(0, m_waitingEvents.size() - kMaxWaitingEvents);
-    if (m_bDrainPosted)
-        return;
-    m_bDrainPosted = true;
-    QMetaObject::invokeMethod(
-        this, [this] { Drain(); }, Qt::QueuedConnection);
+    if (m_mailbox.Post(std::move(snap), events))
+        QMetaObject::invokeMethod(
+            this, [this] { Drain(); }, Qt::QueuedConnection);
 }
 
 void CMqttPublisher::Connected()
@@ -62,14 +62,9 @@ bool CMqttPublisher::Send(const QByteArray& topic, const QByteArray& payload, in
 
 void CMqttPublisher::Drain()
 {
-    std::optional<ChannelSnapshot> snap;
-    QVector<JournalEvent> events;
-    {
-        std::lock_guard lock(m_mutex);
-        snap.swap(m_waiting);
-        events.swap(m_waitingEvents);
-        m_bDrainPosted = false;
-    }
+    const CStateMailbox::Mail mail = m_mailbox.Take();
+    const std::optional<ChannelSnapshot>& snap = mail.snap;
+    const QVector<JournalEvent>& events = mail.events;
     // Events first: a cutoff's event should not wait behind sixteen states.
     for (const JournalEvent& ev : events)
         Send(m_root + "event", QJsonDocument(JournalEventJson(ev)).toJson(QJsonDocument::Compact),

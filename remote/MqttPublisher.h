@@ -7,13 +7,12 @@
 #include "journal/JournalEvent.h"
 #include "remote/ChannelSnapshot.h"
 #include "remote/MqttConfig.h"
+#include "remote/StateMailbox.h"
 
 #include <QObject>
 #include <QVector>
 #include <array>
 #include <atomic>
-#include <mutex>
-#include <optional>
 
 class CMqttClient;
 class QTimer;
@@ -26,11 +25,13 @@ public:
 
     CMqttPublisher(CMqttClient& client, const MqttConfig& config);
 
-    // Any thread: the newest snapshot replaces one not yet sent.
+    // Any thread: the newest snapshot replaces one not yet sent. The state
+    // goes out with the next collection; events wake this thread at once.
     void Offer(ChannelSnapshot snap, const QVector<JournalEvent>& events);
     // Any thread: after a connect.
     void Connected();
-    // Runs the refresh timer; call once the object lives on its thread.
+    // Runs the refresh and collection timers; call once the object lives on
+    // its thread.
     void StartTimer();
 
     // Messages handed to the connection, for tests and the benchmark.
@@ -44,13 +45,11 @@ private:
     CMqttClient& m_client;
     MqttConfig m_config;
     QByteArray m_root;
-    std::mutex m_mutex; // guards what Offer hands over
-    std::optional<ChannelSnapshot> m_waiting;
-    QVector<JournalEvent> m_waitingEvents;
-    bool m_bDrainPosted = false;
+    CStateMailbox m_mailbox{kMaxWaitingEvents};
     // On this object's thread only.
     std::array<QByteArray, ChannelSnapshot::kChannels> m_state; // newest payloads
     std::array<QByteArray, ChannelSnapshot::kChannels> m_sent;  // what the broker holds
     QTimer* m_refresh = nullptr;
+    QTimer* m_collect = nullptr;
     std::atomic<quint64> m_nSent{0};
 };

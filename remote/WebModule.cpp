@@ -24,12 +24,6 @@ QHostAddress ListenAddress(const QString& text)
     return QHostAddress(text);
 }
 
-bool SameEvent(const JournalEvent& a, const JournalEvent& b)
-{
-    return a.time == b.time && a.nChannel == b.nChannel && a.kind == b.kind &&
-           a.dCurrent == b.dCurrent && a.strDetail == b.strDetail && a.strName == b.strName;
-}
-
 } // namespace
 
 CWebModule::CWebModule(CMDIFrameWnd* frame, CJournalModule* journal, const WebConfig& config,
@@ -146,6 +140,7 @@ bool CWebModule::Start()
                    .arg(Url()),
                true);
     Report(QStringLiteral("Web-Panel: %1").arg(Url()), false);
+    m_nEventsSeen.reset(); // a new server starts with the recent events
     if (m_served.View())
         SchedulePublish();
     return true;
@@ -233,32 +228,23 @@ void CWebModule::Publish()
     m_bPublishPending = false;
     if (!m_server || !m_served.View())
         return;
-    const ChannelSnapshot snap = TakeSnapshot(*m_served.View(), m_config.strStation);
-    const QVector<JournalEvent> events = NewJournalEvents();
-    CWebServer* server = m_server;
-    QMetaObject::invokeMethod(
-        server, [server, snap, events] { server->Publish(snap, events); }, Qt::QueuedConnection);
+    m_server->Offer(TakeSnapshot(*m_served.View(), m_config.strStation), NewJournalEvents());
 }
 
-// The journal's events after the last one handed over, at most the page's
-// share of them.
+// The journal's events after the last ones handed over; the first time, the
+// page's share of what the journal holds.
 QVector<JournalEvent> CWebModule::NewJournalEvents()
 {
     if (!m_journal)
         return {};
-    const QVector<JournalEvent>& all = m_journal->Events();
-    qsizetype first = std::max<qsizetype>(0, all.size() - CWebServer::kRecentEvents);
-    if (m_lastSent) {
-        for (qsizetype i = all.size() - 1; i >= first; --i) {
-            if (SameEvent(all.at(i), *m_lastSent)) {
-                first = i + 1;
-                break;
-            }
-        }
+    if (!m_nEventsSeen) {
+        m_nEventsSeen = m_journal->Recorded();
+        return m_journal->Events().mid(
+            std::max<qsizetype>(0, m_journal->Events().size() - CWebServer::kRecentEvents));
     }
-    if (!all.isEmpty())
-        m_lastSent = all.last();
-    return all.mid(first);
+    const quint64 seen = *m_nEventsSeen;
+    m_nEventsSeen = m_journal->Recorded();
+    return m_journal->RecordedSince(seen, CWebServer::kRecentEvents);
 }
 
 std::optional<SwitchResult> CWebModule::Switch(int nChannel, bool bOn)

@@ -69,5 +69,5 @@ private:
     QString m_strStatus;
     CServedView m_served;
     bool m_bPublishPending = false;
-    std::optional<JournalEvent> m_lastSent; // the newest journal event handed over
+    std::optional<quint64> m_nEventsSeen; // the journal's count, as far as handed over
 };

@@ -149,6 +149,9 @@ CWebServer::CWebServer(WebBackend backend, WebPasswordHash password, WebServerLi
 {
     InitRemoteResources();
     m_clock.start();
+    m_collect.setInterval(CStateMailbox::kCollectMs);
+    connect(&m_collect, &QTimer::timeout, this, [this] { Collect(); });
+    m_collect.start();
 }
 
 CWebServer::~CWebServer() = default;
@@ -298,8 +301,9 @@ QHttpServerResponse CWebServer::Static(const QString& path)
     return Error(Status::NotFound, QStringLiteral("Nicht gefunden"));
 }
 
-QHttpServerResponse CWebServer::State() const
+QHttpServerResponse CWebServer::State()
 {
+    Collect();
     if (!m_state)
         return Error(Status::ServiceUnavailable,
                      QStringLiteral("Kein Überwachungsfenster geöffnet"));
@@ -435,6 +439,7 @@ QByteArray Event(const QByteArray& json)
 // The answer stays open: the state, then its changes, as server-sent events.
 void CWebServer::OpenStream(const QHttpServerRequest& request, QTcpSocket* socket)
 {
+    Collect(); // the new page starts from the newest state
     // Drop streams whose page went away.
     std::erase_if(m_clients, [](const Client& c) { return !c.socket; });
     if (int(m_clients.size()) >= m_limits.nMaxStreams) {
@@ -464,6 +469,20 @@ QByteArray CWebServer::FullMessage() const
     if (m_state)
         msg.insert(QStringLiteral("state"), StateJson(*m_state));
     return QJsonDocument(msg).toJson(QJsonDocument::Compact);
+}
+
+void CWebServer::Offer(ChannelSnapshot snap, const QVector<JournalEvent>& newEvents)
+{
+    if (m_mailbox.Post(std::move(snap), newEvents))
+        QMetaObject::invokeMethod(
+            this, [this] { Collect(); }, Qt::QueuedConnection);
+}
+
+void CWebServer::Collect()
+{
+    CStateMailbox::Mail mail = m_mailbox.Take();
+    if (mail.snap)
+        Publish(*mail.snap, mail.events);
 }
 
 void CWebServer::Publish(const ChannelSnapshot& snap, const QVector<JournalEvent>& newEvents)

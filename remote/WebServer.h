@@ -5,6 +5,7 @@
 
 #include "journal/JournalEvent.h"
 #include "remote/ChannelSnapshot.h"
+#include "remote/StateMailbox.h"
 #include "remote/SwitchCommands.h"
 #include "remote/WebAuth.h"
 #include "remote/WebConfig.h"
@@ -89,6 +90,9 @@ public:
     // After each tick and switching: the new state and the journal events
     // since the last call.
     void Publish(const ChannelSnapshot& snap, const QVector<JournalEvent>& newEvents);
+    // Any thread: the same, handed over without waiting; the state is pushed
+    // with the next collection, events at once.
+    void Offer(ChannelSnapshot snap, const QVector<JournalEvent>& newEvents);
     int StreamClients() const { return int(m_clients.size()); }
     int LiveConnections() const { return m_guard->Live(); }
 
@@ -99,7 +103,7 @@ protected:
 private:
     QHttpServerResponse Route(const QHttpServerRequest& request);
     QHttpServerResponse Static(const QString& path);
-    QHttpServerResponse State() const;
+    QHttpServerResponse State();
     QHttpServerResponse Journal(const QHttpServerRequest& request);
     QHttpServerResponse Session(const QHttpServerRequest& request);
     QHttpServerResponse Login(const QHttpServerRequest& request);
@@ -110,6 +114,7 @@ private:
     bool HasSession(const QHttpServerRequest& request);
     template <class R> std::optional<R> OnWindowThread(std::function<R()> fn);
 
+    void Collect();
     void OpenStream(const QHttpServerRequest& request, QTcpSocket* socket);
     QByteArray FullMessage() const;
     struct Client
@@ -128,6 +133,8 @@ private:
     QElapsedTimer m_clock;
     CWebSessions m_sessions;
     CLoginLimiter m_limiter;
+    CStateMailbox m_mailbox{kMaxJournalLimit};
+    QTimer m_collect;
     std::optional<ChannelSnapshot> m_state;
     QJsonArray m_recent; // the last journal events, oldest first
     std::vector<Client> m_clients;

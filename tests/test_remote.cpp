@@ -5,6 +5,7 @@
 #include "helpers/TestSink.h"
 #include "helpers/ViewPanel.h"
 #include "journal/JournalModule.h"
+#include "remote/StateMailbox.h"
 #include "remote/WebConfig.h"
 #include "remote/WebJson.h"
 #include "remote/WebModule.h"
@@ -266,6 +267,7 @@ private slots:
     void httpsOnlyWithCertificate();
     void takenPortIsAWarning();
     void setWebPasswordStoresOnlyAHash();
+    void handOverKeepsNewestStateAndEveryEvent();
 
 private:
     Reply LoginAs(const QString& password) const
@@ -835,6 +837,36 @@ void TestRemote::setWebPasswordStoresOnlyAHash()
     QCOMPARE(SetWebPassword(s, in2, out, err), 0);
     QVERIFY(WebConfig::Load(s).password.salt != stored.salt);
     s.clear();
+}
+
+// What the window thread leaves for the server between two collections.
+void TestRemote::handOverKeepsNewestStateAndEveryEvent()
+{
+    const auto event = [](int k) {
+        JournalEvent ev;
+        ev.nChannel = k;
+        ev.kind = ChannelEvent::Cutoff;
+        return ev;
+    };
+    const auto snap = [](double a) {
+        ChannelSnapshot s;
+        s.channels[0].dCurrent = a;
+        return s;
+    };
+    CStateMailbox box(3);
+    QVERIFY(box.Take().Empty());
+    QVERIFY(!box.Post(snap(1.0), {})); // a state alone wakes nobody
+    QVERIFY(box.Post(snap(2.0), {event(1)}));
+    QVERIFY(!box.Post(snap(3.0), {event(2), event(3)})); // already woken
+    QVERIFY(!box.Post(snap(4.0), {event(4)}));
+    CStateMailbox::Mail mail = box.Take();
+    QVERIFY(mail.snap);
+    QCOMPARE(mail.snap->channels[0].dCurrent, 4.0);
+    QCOMPARE(mail.events.size(), 3); // the oldest beyond the bound went
+    QCOMPARE(mail.events.first().nChannel, 2);
+    QCOMPARE(mail.events.last().nChannel, 4);
+    QVERIFY(box.Take().Empty());
+    QVERIFY(box.Post(snap(5.0), {event(5)})); // taken: the next event wakes again
 }
 
 QTEST_MAIN(TestRemote)
