@@ -121,7 +121,7 @@ void TickCost(const Broker& b, CJournalModule& journal, bool bMoving)
         }
     }
     const double mOff = Percentile(off, 0.5), mOn = Percentile(on, 0.5);
-    const char* what = bMoving ? "all channels changing" : "steady currents";
+    const char* what = bMoving ? "all channels changing" : "test sources (ramp on channel 3)";
     std::printf("tick, %s, MQTT off:        %.1f us (median of 10 rounds)\n", what, mOff);
     std::printf("tick, %s, MQTT connected:  %.1f us\n", what, mOn);
     std::printf("tick, %s, ratio on/off:    %.3f\n", what, mOn / mOff);

@@ -183,6 +183,14 @@ void CJournalModule::RecordMessage(const QString& text)
     Record(ev);
 }
 
+QVector<JournalEvent> CJournalModule::RecordedSince(quint64 seen, qsizetype nMax) const
+{
+    if (seen >= m_nRecorded)
+        return {};
+    const qsizetype n = qsizetype(std::min<quint64>(m_nRecorded - seen, quint64(nMax)));
+    return m_events.mid(std::max<qsizetype>(0, m_events.size() - n));
+}
+
 void CJournalModule::Record(const JournalEvent& ev)
 {
     if (m_events.size() >= kMaxEvents) {
@@ -193,6 +201,7 @@ void CJournalModule::Record(const JournalEvent& ev)
     }
     m_model->BeginAppend(1);
     m_events.append(ev);
+    ++m_nRecorded;
     m_model->EndAppend();
     if (m_journalWnd && m_journalWnd->isVisible())
         m_journalWnd->RefreshCounts();

@@ -55,6 +55,11 @@ public:
     bool ExportJournal(const QString& path);
 
     const QVector<JournalEvent>& Events() const { return m_events; }
+    // Events recorded since start-up (not those read from the file): a
+    // listener compares it with its own count to find the new ones.
+    quint64 Recorded() const { return m_nRecorded; }
+    // The events recorded after the count `seen`, at most nMax of them.
+    QVector<JournalEvent> RecordedSince(quint64 seen, qsizetype nMax) const;
     CJournalModel* Model() const { return m_model.get(); }
     const CViewHistory* History(const CVelkorView* view) const;
     QString FilePath() const { return m_strPath; }
@@ -88,6 +93,7 @@ private:
     QObject m_context; // receives the writer thread's reports
     CJournalWriter m_writer;
     int m_nSkipped = 0;
+    quint64 m_nRecorded = 0;
     QString m_strLastStatus;
     std::unordered_map<const CVelkorView*, std::unique_ptr<CViewHistory>> m_history;
     const CVelkorView* m_lastView = nullptr; // the map entry of the last tick, cached

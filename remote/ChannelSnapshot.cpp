@@ -22,28 +22,49 @@ ChannelSnapshot TakeSnapshot(const CVelkorView& view, const QString& station)
     snap.strStation = station;
     // The cached zone offset: a zone lookup on every tick costs more than the rest.
     snap.time = CurrentLocalTime();
+    ReadChannels(view, snap.channels);
+    return snap;
+}
+
+// Runs on every tick: an unchanged channel costs no reference counting.
+bool ReadChannels(const CVelkorView& view, ChannelRecords& channels)
+{
+    bool bChanged = false;
     for (int i = 0; i < ChannelSnapshot::kChannels; ++i) {
         const ChannelState& ch = view.m_channel[i];
-        ChannelRecord& r = snap.channels[i];
-        r.nNumber = i + 1;
-        r.strName = view.m_strName[i];
-        r.dCurrent = ch.m_dAnzeigestrom;
-        r.dPower = view.m_dlgVerbrauch.m_dLeistung[i];
-        r.dEnergy = view.m_dlgVerbrauch.m_dEnergie[i];
-        r.bOn = view.IsSwitchedOn(i + 1);
-        r.bCutOff = ch.m_bAbgeschaltet != 0;
-        r.bAlarm = ch.m_dStrom >= view.m_dAlarmstrom[i];
-        r.bStale = view.IsStale(i + 1);
-        r.dMaximalstrom = view.m_dMaximalstrom[i];
-        r.dAlarmstrom = view.m_dAlarmstrom[i];
-        r.dAbschaltstrom = view.m_dAbschaltstrom[i];
-        r.nBarPercent = int(std::clamp(ch.m_dBalken, 0.0, 100.0));
-        COLORREF colour = r.bAlarm ? CVelkorView::kGelb : CVelkorView::kGruen;
+        ChannelRecord n;
+        n.nNumber = i + 1;
+        n.dCurrent = ch.m_dAnzeigestrom;
+        n.dPower = view.m_dlgVerbrauch.m_dLeistung[i];
+        n.dEnergy = view.m_dlgVerbrauch.m_dEnergie[i];
+        n.bOn = view.IsSwitchedOn(i + 1);
+        n.bCutOff = ch.m_bAbgeschaltet != 0;
+        n.bAlarm = ch.m_dStrom >= view.m_dAlarmstrom[i];
+        n.bStale = view.IsStale(i + 1);
+        n.dMaximalstrom = view.m_dMaximalstrom[i];
+        n.dAlarmstrom = view.m_dAlarmstrom[i];
+        n.dAbschaltstrom = view.m_dAbschaltstrom[i];
+        n.nBarPercent = int(std::clamp(ch.m_dBalken, 0.0, 100.0));
+        COLORREF colour = n.bAlarm ? CVelkorView::kGelb : CVelkorView::kGruen;
         if (ch.m_dStrom >= view.m_dAbschaltstrom[i])
             colour = CVelkorView::kRot;
-        if (r.bStale)
+        if (n.bStale)
             colour = CVelkorView::kGrau; // as the view paints a kept reading
-        r.nBarRgb = Rgb(colour);
+        n.nBarRgb = Rgb(colour);
+
+        // The name is set apart while the rest is compared (both null then),
+        // and copied only when it is not the view's own string already.
+        ChannelRecord& r = channels[i];
+        QString name;
+        name.swap(r.strName);
+        bChanged = bChanged || !(n == r);
+        const QString& shown = view.m_strName[i];
+        if (!name.isSharedWith(shown)) {
+            bChanged = bChanged || name != shown;
+            name = shown;
+        }
+        n.strName.swap(name);
+        r = std::move(n);
     }
-    return snap;
+    return bChanged;
 }

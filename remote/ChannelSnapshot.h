@@ -37,4 +37,9 @@ struct ChannelSnapshot
     std::array<ChannelRecord, kChannels> channels;
 };
 
+using ChannelRecords = std::array<ChannelRecord, ChannelSnapshot::kChannels>;
+
 ChannelSnapshot TakeSnapshot(const CVelkorView& view, const QString& station);
+// Only the channels, read over what the records held: true when anything
+// changed. Enough to see whether a tick is worth a snapshot, without the clock.
+bool ReadChannels(const CVelkorView& view, ChannelRecords& channels);

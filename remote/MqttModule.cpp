@@ -23,16 +23,11 @@ const QString kOrigin = QStringLiteral("MQTT");
 // Events handed over at once at most; the journal may hold far more.
 constexpr int kMaxEventsPerPublish = 1000;
 
-bool SameEvent(const JournalEvent& a, const JournalEvent& b)
-{
-    return a.time == b.time && a.nChannel == b.nChannel && a.kind == b.kind &&
-           a.dCurrent == b.dCurrent && a.strDetail == b.strDetail && a.strName == b.strName;
-}
-
 } // namespace
 
 CMqttModule::CMqttModule(CMDIFrameWnd* frame, CJournalModule* journal, const MqttConfig& config)
-    : m_frame(frame), m_journal(journal), m_config(config), m_context(std::make_unique<QObject>())
+    : m_frame(frame), m_journal(journal), m_config(config), m_context(std::make_unique<QObject>()),
+      m_nEventsSeen(journal ? journal->Recorded() : 0)
 {
     m_badTimer = new QTimer(m_context.get());
     m_badTimer->setSingleShot(true);
@@ -169,7 +164,7 @@ void CMqttModule::Stop()
     QObject::connect(m_badTimer, &QTimer::timeout, m_context.get(),
                      [this] { ReportBadCommands(); });
     m_bPublishPending = false;
-    m_lastOffered.reset();
+    m_bOffered = false;
     m_state = CMqttClient::State::Disconnected;
     if (m_pane) {
         m_pane->setText(StatusText());
@@ -208,10 +203,12 @@ void CMqttModule::OnChannelEvent(CVelkorView& view, ChannelEvent, int, double)
         SchedulePublish();
 }
 
+// The tick is complete here: publishing at once saves a trip through the
+// event loop on every tick.
 void CMqttModule::OnMeasured(CVelkorView& view)
 {
-    if (m_served.Is(view))
-        SchedulePublish();
+    if (m_served.Is(view) && m_client)
+        Publish();
 }
 
 void CMqttModule::OnStandstill(CVelkorView& view)
@@ -233,8 +230,14 @@ void CMqttModule::SchedulePublish()
     if (m_bPublishPending || !m_client)
         return;
     m_bPublishPending = true;
+    // A tick may have published in between; then there is nothing left to do.
     QMetaObject::invokeMethod(
-        m_context.get(), [this] { Publish(); }, Qt::QueuedConnection);
+        m_context.get(),
+        [this] {
+            if (m_bPublishPending)
+                Publish();
+        },
+        Qt::QueuedConnection);
 }
 
 void CMqttModule::Publish()
@@ -245,33 +248,26 @@ void CMqttModule::Publish()
     const QVector<JournalEvent> events = NewJournalEvents();
     if (!m_served.View())
         return;
-    ChannelSnapshot snap = TakeSnapshot(*m_served.View(), m_config.Station());
-    if (events.isEmpty() && m_lastOffered && *m_lastOffered == snap.channels)
-        return; // the publisher's refresh timer covers the once a minute
-    m_lastOffered = snap.channels;
+    // An unchanged tick ends here, before the clock is read; the publisher's
+    // refresh timer covers the once a minute.
+    const bool bChanged = ReadChannels(*m_served.View(), m_channels);
+    if (events.isEmpty() && m_bOffered && !bChanged)
+        return;
+    m_bOffered = true;
+    // The publisher knows its station and sends no time: the channels will do.
+    ChannelSnapshot snap;
+    snap.channels = m_channels;
     m_publisher->Offer(std::move(snap), events);
 }
 
+// Events from before the module started are history, not news.
 QVector<JournalEvent> CMqttModule::NewJournalEvents()
 {
     if (!m_journal)
         return {};
-    const QVector<JournalEvent>& all = m_journal->Events();
-    qsizetype first = std::max<qsizetype>(0, all.size() - kMaxEventsPerPublish);
-    if (m_lastSent) {
-        for (qsizetype i = all.size() - 1; i >= first; --i) {
-            if (SameEvent(all.at(i), *m_lastSent)) {
-                first = i + 1;
-                break;
-            }
-        }
-    } else if (!m_bJournalSeen) {
-        first = all.size();
-    }
-    m_bJournalSeen = true;
-    if (!all.isEmpty())
-        m_lastSent = all.last();
-    return all.mid(first);
+    const quint64 seen = m_nEventsSeen;
+    m_nEventsSeen = m_journal->Recorded();
+    return m_journal->RecordedSince(seen, kMaxEventsPerPublish);
 }
 
 // ---- commands ----

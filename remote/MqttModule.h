@@ -94,10 +94,10 @@ private:
     QString m_strReport;
     CServedView m_served;
     bool m_bPublishPending = false;
-    // The channels last handed over: an unchanged tick costs no hand-over.
-    std::optional<std::array<ChannelRecord, ChannelSnapshot::kChannels>> m_lastOffered;
-    bool m_bJournalSeen = false; // events from before the first publish are history
-    std::optional<JournalEvent> m_lastSent;
+    // The channels as last read: an unchanged tick costs no hand-over.
+    ChannelRecords m_channels;
+    bool m_bOffered = false;
+    quint64 m_nEventsSeen; // the journal's count of recorded events, as far as published
     int m_nBadCommands = 0;
     int m_nBadUnreported = 0;
     QDateTime m_lastBadReport;

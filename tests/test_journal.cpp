@@ -64,6 +64,7 @@ private slots:
     void cleanupTestCase() { QDir(JournalDir()).removeRecursively(); }
 
     void recordsEveryKindWithChannelAndCurrent();
+    void listenersFindTheNewEventsByCount();
     void journalSurvivesRestartAndSkipsDamagedLines();
     void crashCutLineDoesNotSwallowNextEvent();
     void namesWithLineBreaksReadBackAfterRestart();
@@ -508,6 +509,37 @@ void TestJournal::historyGoesOnThroughACutoff()
     QCOMPARE(h->Current(5, 5), 0.45f);
     QCOMPARE(p.view.m_channel[4].m_dAnzeigestrom, 0.0); // the shown number stands still
     p.view.SetChannelSource(nullptr);
+}
+
+// Add-ons ask for what was recorded since their last look; events read
+// from the file at start-up are history, not news.
+void TestJournal::listenersFindTheNewEventsByCount()
+{
+    TestSink sink;
+    {
+        CJournalModule journal(nullptr);
+        Panel p;
+        p.view.OnAlleAus();
+        journal.FlushFile();
+    }
+    CJournalModule journal(nullptr);
+    QCOMPARE(journal.Events().size(), 1);
+    QCOMPARE(journal.Recorded(), quint64(0));
+    QVERIFY(journal.RecordedSince(0, 10).isEmpty());
+    Panel p;
+    p.view.OnAlleEin();
+    p.view.OnCmdMsg(kChannelIds[0].imageOn);
+    p.view.OnCmdMsg(kChannelIds[0].imageOff);
+    QCOMPARE(journal.Recorded(), quint64(3));
+    const QVector<JournalEvent> all = journal.RecordedSince(0, 10);
+    QCOMPARE(all.size(), 3);
+    QCOMPARE(all.first().kind, ChannelEvent::AllOn);
+    QCOMPARE(all.last().kind, ChannelEvent::ManualOn);
+    const QVector<JournalEvent> last = journal.RecordedSince(2, 10);
+    QCOMPARE(last.size(), 1);
+    QCOMPARE(last.first().kind, ChannelEvent::ManualOn);
+    QCOMPARE(journal.RecordedSince(0, 2).first().kind, ChannelEvent::ManualOff); // the newest two
+    QVERIFY(journal.RecordedSince(3, 10).isEmpty());
 }
 
 QTEST_MAIN(TestJournal)

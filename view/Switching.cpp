@@ -17,7 +17,7 @@ constexpr int kRampenKanal = 2;
 
 bool CVelkorView::IsSwitchedOn(int nChannel) const
 {
-    const QWidget* on = GetDlgItem(kChannelIds[nChannel - 1].imageOn);
+    const QWidget* on = m_pOnImage[nChannel - 1];
     return on && !on->isHidden();
 }
 

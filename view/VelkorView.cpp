@@ -16,6 +16,8 @@ CVelkorView::CVelkorView() : CFormView(IDD)
 {
     for (auto& row : m_dShown)
         std::fill(std::begin(row), std::end(row), std::numeric_limits<double>::quiet_NaN());
+    for (int i = 0; i < kChannels; ++i)
+        m_pOnImage[i] = GetDlgItem(kChannelIds[i].imageOn);
     RegisterCommands();
 }
 
@@ -182,8 +184,10 @@ void CVelkorView::SetStale(int nChannel, bool bStale)
         pal.setColor(QPalette::Text,
                      bStale ? QColor(0x70, 0x70, 0x70) : palette().color(QPalette::Text));
         edit->setPalette(pal);
-        edit->setToolTip(bStale ? QStringLiteral("Veralteter Messwert: der letzte Lesevorgang ist fehlgeschlagen")
-                                : QString());
+        edit->setToolTip(
+            bStale
+                ? QStringLiteral("Veralteter Messwert: der letzte Lesevorgang ist fehlgeschlagen")
+                : QString());
     }
 }
 

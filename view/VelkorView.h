@@ -145,7 +145,9 @@ private:
 
     IChannelSource* m_pSource = nullptr;
     bool m_bStale[kChannels] = {};
-    bool m_bAlleEin = false;  // inside all-on: single switch-ons are not reported
+    // The on images, looked up once: add-ons ask on every tick.
+    const QWidget* m_pOnImage[kChannels] = {};
+    bool m_bAlleEin = false; // inside all-on: single switch-ons are not reported
 
     // The numbers last written into the current, top and middle fields.
     double m_dShown[3][kChannels];
