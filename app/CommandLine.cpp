@@ -19,13 +19,13 @@ const QList<OptionRow>& OptionTable()
         {{"h", "help"}, {}, "zeigt diese Hilfe an und endet"},
         {{"v", "version"}, {}, "zeigt die Version an und endet"},
         {{"nologo"}, {}, "startet ohne Startbild (auch -nologo und /nologo)"},
-        {{"simulate"}, {}, "Hardware-Modus mit der simulierten Platine statt des Ports"},
-        {{"headless"}, {}, "läuft ohne Fenster und speichert die Datei in Abständen"},
-        {{"save-interval"}, "SEKUNDEN", "Abstand der Speicherungen ohne Fenster (Vorgabe 300)"},
+        {{"simulate"}, {}, "Hardware-Modus mit simulierter Platine"},
+        {{"headless"}, {}, "ohne Fenster; speichert die Datei in Abständen"},
+        {{"save-interval"}, "SEKUNDEN", "Abstand der Speicherungen (Vorgabe 300)"},
         {{"web"}, "ADRESSE:PORT", "startet die Web-Oberfläche auf dieser Adresse"},
-        {{"set-web-password"}, {}, "liest das Web-Passwort von der Standardeingabe und endet"},
-        {{"print"}, {}, "druckt das Überwachungsfenster der Datei ohne Dialog und endet"},
-        {{"print-to"}, "DATEI.pdf", "schreibt dieselbe Seite in eine PDF-Datei und endet"},
+        {{"set-web-password"}, {}, "liest das Web-Passwort von der Eingabe und endet"},
+        {{"print"}, {}, "druckt das Überwachungsfenster und endet"},
+        {{"print-to"}, "DATEI.pdf", "schreibt die Seite als PDF-Datei und endet"},
     };
     return rows;
 }
@@ -95,8 +95,7 @@ QString KorvaUsageText()
         "Überwacht und schaltet die 16 Boosterausgänge einer Modellbahnanlage.\n"
         "\n"
         "Argumente:\n"
-        "  DATEI.sav                   öffnet diese Datei; ohne sie beginnt ein neues "
-        "Dokument\n"
+        "  DATEI.sav                   öffnet diese Datei; ohne sie ein neues Dokument\n"
         "\n"
         "Optionen:\n");
     for (const OptionRow& row : OptionTable()) {
@@ -112,8 +111,10 @@ QString KorvaUsageText()
         "\n"
         "Jede Option darf mit einem oder zwei Bindestrichen stehen (-nologo, --nologo).\n"
         "Dazu gelten die Optionen von Qt, etwa -platform NAME und -style NAME.\n"
-        "--print und --print-to brauchen eine DATEI.sav; ohne Drucker endet --print mit "
-        "Status 1.\n");
+        "--print und --print-to brauchen eine DATEI.sav.\n"
+        "\n"
+        "Status: 0 fertig, 1 Fehler beim Starten, Laden oder Drucken (auch ohne\n"
+        "Drucker), 2 falsche Befehlszeile.\n");
     return text;
 }
 
