@@ -39,18 +39,6 @@ bool IsHeadless(const QStringList& args)
     return args.contains(kHeadless);
 }
 
-bool PrepareHeadless(int argc, char* argv[])
-{
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--headless") == 0) {
-            // No X server, no Wayland: the offscreen platform needs neither.
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-            return true;
-        }
-    }
-    return false;
-}
-
 QString DefaultFile()
 {
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);

@@ -17,9 +17,7 @@ class QSocketNotifier;
 
 namespace korva_headless {
 
-// True when the command line asks for the unattended mode. Call before the
-// QApplication exists: it selects the platform that needs no display.
-bool PrepareHeadless(int argc, char* argv[]);
+// True when the command line asks for the unattended mode.
 bool IsHeadless(const QStringList& args);
 
 // The file used when none is given: $XDG_DATA_HOME/KORVA_Powermanagement/anlage.sav.

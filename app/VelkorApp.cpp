@@ -2,6 +2,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/ChildFrm.h"
+#include "app/CommandLine.h"
 #include "app/FileTypes.h"
 #include "app/Headless.h"
 #include "app/MainFrm.h"
@@ -19,8 +20,11 @@
 #include "view/VelkorView.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QEvent>
 #include <QLibraryInfo>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QSettings>
 #include <QTranslator>
 #include <clocale>
@@ -44,7 +48,7 @@ CVelkorApp::~CVelkorApp()
 namespace {
 
 // Options that take a value; the value is no file name.
-const QStringList kValueOptions = {QStringLiteral("--save-interval")};
+const QStringList kValueOptions = {QStringLiteral("--save-interval"), QStringLiteral("--print-to")};
 
 QStringList WithoutOptionValues(const QStringList& args)
 {
@@ -76,21 +80,9 @@ bool CVelkorApp::InitInstance(const QStringList& commandLine)
     ParseCommandLine(args, cmdInfo);
     CSplashWnd::EnableSplashScreen(cmdInfo.m_bShowSplash && !bHeadless);
 
-    std::setlocale(LC_ALL, "");
-
-    SetRegistryKey(QStringLiteral("Kalvento GmbH"), LoadResString(AFX_IDS_APP_TITLE));
-    LoadStdProfileSettings(1);
-
-    AddDocTemplate(new CDocTemplate(
-        IDR_KORVATYPE, [] { return new CVelkorDoc; }, [] { return new CChildFrame; },
-        [] { return new CVelkorView; }));
-
-    auto* frame = new CMainFrame;
-    if (!frame->LoadFrame(IDR_MAINFRAME, IDR_KORVATYPE) || frame->OnCreate() == -1) {
-        delete frame;
+    if (!CreateMainFrame())
         return false;
-    }
-    m_pMainWnd = frame;
+    CMainFrame* frame = MainFrame();
     // The add-ons listen before the first document's view opens.
     m_journal = std::make_unique<CJournalModule>(frame);
     if (m_headlessSink)
@@ -114,6 +106,68 @@ bool CVelkorApp::InitInstance(const QStringList& commandLine)
     frame->show();
     frame->UpdateCmdUI();
     return true;
+}
+
+// Locale, settings, the document template and the (hidden) main frame.
+bool CVelkorApp::CreateMainFrame()
+{
+    std::setlocale(LC_ALL, "");
+
+    SetRegistryKey(QStringLiteral("Kalvento GmbH"), LoadResString(AFX_IDS_APP_TITLE));
+    LoadStdProfileSettings(1);
+
+    AddDocTemplate(new CDocTemplate(
+        IDR_KORVATYPE, [] { return new CVelkorDoc; }, [] { return new CChildFrame; },
+        [] { return new CVelkorView; }));
+
+    auto* frame = new CMainFrame;
+    if (!frame->LoadFrame(IDR_MAINFRAME, IDR_KORVATYPE) || frame->OnCreate() == -1) {
+        delete frame;
+        return false;
+    }
+    m_pMainWnd = frame;
+    return true;
+}
+
+// --print and --print-to: the file's monitoring form on one page, as the
+// menu prints it, with no window shown. Returns the exit status.
+int CVelkorApp::PrintFile(const QString& fileName, const QString& pdfFile)
+{
+    // Whatever would open a message box goes to standard error instead.
+    m_headlessSink = std::make_unique<CHeadlessSink>();
+    SetMessageSink(m_headlessSink.get());
+    CSplashWnd::EnableSplashScreen(false);
+    if (fileName.isEmpty()) {
+        std::fprintf(stderr, "korva: Zum Drucken fehlt die Datei (korva --print DATEI.sav).\n");
+        return 2;
+    }
+    const bool bPdf = !pdfFile.isEmpty();
+    if (!bPdf && QPrinterInfo::defaultPrinter().isNull()) {
+        std::fprintf(stderr, "korva: Es ist kein Drucker eingerichtet; %s wurde nicht gedruckt.\n",
+                     qPrintable(QDir::toNativeSeparators(fileName)));
+        return 1;
+    }
+    if (!CreateMainFrame())
+        return 1;
+    CDocument* doc = OpenDocumentFile(fileName);
+    if (!doc || doc->Views().isEmpty())
+        return 1; // the reason is on standard error already
+    CView* view = doc->Views().first();
+    QPrinter printer(QPrinter::HighResolution);
+    if (bPdf) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdfFile);
+    }
+    printer.setDocName(doc->GetTitle());
+    const bool ok = view->PrintPage(&printer, view->grab());
+    doc->SetModifiedFlag(false);
+    CloseAllDocuments();
+    if (!ok) {
+        std::fprintf(stderr, "korva: %s kann nicht gedruckt werden.\n",
+                     qPrintable(bPdf ? QDir::toNativeSeparators(pdfFile) : printer.printerName()));
+        return 1;
+    }
+    return 0;
 }
 
 // No window is shown and nothing is registered with a desktop.
@@ -174,15 +228,27 @@ int RunVelkorApp(int argc, char* argv[])
 {
     SetUpProcessSignals();
     // Before any window: needs neither a display nor the main loop.
-    for (int i = 1; i < argc; ++i) {
-        if (qstrcmp(argv[i], "--set-web-password") == 0) {
-            QCoreApplication core(argc, argv);
-            QSettings settings(QStringLiteral("Kalvento GmbH"),
-                               QStringLiteral("KORVA_Powermanagement"));
-            return SetWebPasswordFromStdin(settings);
-        }
+    QStringList argList;
+    for (int i = 0; i < argc; ++i)
+        argList << QString::fromLocal8Bit(argv[i]);
+    // Help, version and a mistyped option answer before any window exists.
+    const KorvaCommandLine cmdLine = ParseKorvaCommandLine(argList);
+    if (cmdLine.nExitCode >= 0) {
+        std::fputs(cmdLine.strMessage.toLocal8Bit().constData(),
+                   cmdLine.nExitCode == 0 ? stdout : stderr);
+        return cmdLine.nExitCode;
     }
-    korva_headless::PrepareHeadless(argc, argv);
+    const bool bPrint = cmdLine.bPrint || !cmdLine.strPrintTo.isEmpty();
+    if (cmdLine.args.contains(QStringLiteral("--set-web-password"))) {
+        QCoreApplication core(argc, argv);
+        QSettings settings(QStringLiteral("Kalvento GmbH"),
+                           QStringLiteral("KORVA_Powermanagement"));
+        return SetWebPasswordFromStdin(settings);
+    }
+    // Neither the unattended mode nor printing needs a display.
+    if (korva_headless::IsHeadless(cmdLine.args) ||
+        (bPrint && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KORVA_Powermanagement"));
     QApplication::setOrganizationName(QStringLiteral("Kalvento GmbH"));
@@ -195,7 +261,12 @@ int RunVelkorApp(int argc, char* argv[])
     app.installEventFilter(&splashFilter);
 
     CVelkorApp theApp;
-    if (!theApp.InitInstance(QApplication::arguments())) {
+    if (bPrint) {
+        const int rc = theApp.PrintFile(cmdLine.strFile, cmdLine.strPrintTo);
+        delete theApp.m_pMainWnd;
+        return rc;
+    }
+    if (!theApp.InitInstance(cmdLine.args)) {
         delete theApp.m_pMainWnd;
         return 1;
     }

@@ -26,6 +26,9 @@ public:
     void OnAppAbout();
     void StartWebPanel(const QStringList& args);
     void StartMqtt();
+    // Prints the file (to a PDF file when pdfFile is given) and returns the
+    // exit status; no window is shown.
+    int PrintFile(const QString& fileName, const QString& pdfFile);
 
     // Add-ons: journal and history, real hardware, web panel, MQTT.
     std::unique_ptr<CJournalModule> m_journal;
@@ -37,6 +40,7 @@ public:
     std::unique_ptr<CHeadlessRunner> m_headless;
 
 private:
+    bool CreateMainFrame();
     bool StartHeadless(const QStringList& args, const CCommandLineInfo& cmdInfo);
 };
 

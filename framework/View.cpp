@@ -9,6 +9,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <ctime>
 
 CView::CView(QWidget* parent)
     : QWidget(parent), m_timers(new CWndTimers([this](quintptr id) { OnTimer(id); }, this))
@@ -76,19 +77,41 @@ void CView::CloseFrame()
 
 namespace {
 
-// The window as it appears, scaled to fit the page.
-void printScaled(QPrinter* printer, const QPixmap& shot)
+// Date and time as the status bar shows them, in the runtime locale.
+QString PrintedAt()
 {
-    QPainter p(printer);
-    const QRect page = p.viewport();
-    QSize size = shot.size();
-    size.scale(page.size(), Qt::KeepAspectRatio);
-    p.setViewport(page.x(), page.y(), size.width(), size.height());
-    p.setWindow(shot.rect());
-    p.drawPixmap(0, 0, shot);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buf[128];
+    const size_t n = std::strftime(buf, sizeof buf, "%x %X", &local);
+    return QString::fromLocal8Bit(buf, static_cast<qsizetype>(n));
 }
 
 } // namespace
+
+bool CView::PrintPage(QPrinter* printer, const QPixmap& shot) const
+{
+    QPainter p;
+    if (!p.begin(printer))
+        return false;
+    const QRect page = p.viewport();
+    // Title line: the document's name left, date and time right.
+    QFont font;
+    font.setPointSizeF(10);
+    p.setFont(font);
+    const int lineHeight = QFontMetrics(font, printer).height();
+    const QRect head(page.x(), page.y(), page.width(), lineHeight);
+    const QString title = m_pDocument ? m_pDocument->GetTitle() : QString();
+    p.drawText(head, Qt::AlignLeft | Qt::AlignVCenter, title);
+    p.drawText(head, Qt::AlignRight | Qt::AlignVCenter, PrintedAt());
+    // The window as it appears, scaled to fit below it.
+    const QRect body = page.adjusted(0, lineHeight * 2, 0, 0);
+    QSize size = shot.size();
+    size.scale(body.size(), Qt::KeepAspectRatio);
+    p.drawPixmap(QRect(body.topLeft(), size), shot);
+    return p.end();
+}
 
 void CView::OnFilePrint(bool bDirect)
 {
@@ -98,7 +121,7 @@ void CView::OnFilePrint(bool bDirect)
         if (dlg.exec() != QDialog::Accepted)
             return;
     }
-    printScaled(&printer, grab());
+    PrintPage(&printer, grab());
 }
 
 void CView::OnFilePrintPreview()
@@ -107,7 +130,7 @@ void CView::OnFilePrintPreview()
     QPrintPreviewDialog preview(&printer, this);
     const QPixmap shot = grab();
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            [&shot](QPrinter* pr) { printScaled(pr, shot); });
+            [this, &shot](QPrinter* pr) { PrintPage(pr, shot); });
     preview.exec();
 }
 

@@ -10,6 +10,8 @@
 class CDocument;
 class CWndTimers;
 class QMdiSubWindow;
+class QPixmap;
+class QPrinter;
 
 class CView : public QWidget, public CCmdTarget
 {
@@ -40,6 +42,9 @@ public:
     // Print, direct print and print preview of the window as it appears.
     void OnFilePrint(bool bDirect = false);
     void OnFilePrintPreview();
+    // One page: the document's title with date and time, and under it the
+    // shot of the window scaled to fit. False when the printer cannot start.
+    bool PrintPage(QPrinter* printer, const QPixmap& shot) const;
 
     bool OnCmdMsg(int nID) override;
     bool HasCmdHandler(int nID) const override;

@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   locales tzdata fonts-liberation fonts-dejavu-core
   xvfb xauth
+  lintian appstream poppler-utils desktop-file-utils
   chromium chromium-driver python3-selenium
 )
 

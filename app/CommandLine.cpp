@@ -1,0 +1,178 @@
+#include "app/CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QList>
+
+namespace {
+
+struct OptionRow
+{
+    QStringList names;
+    QString valueName; // empty: a flag
+    QString help;
+};
+
+// The program's own options, in the order --help lists them.
+const QList<OptionRow>& OptionTable()
+{
+    static const QList<OptionRow> rows = {
+        {{"h", "help"}, {}, "zeigt diese Hilfe an und endet"},
+        {{"v", "version"}, {}, "zeigt die Version an und endet"},
+        {{"nologo"}, {}, "startet ohne Startbild (auch -nologo und /nologo)"},
+        {{"simulate"}, {}, "Hardware-Modus mit simulierter Platine"},
+        {{"headless"}, {}, "ohne Fenster; speichert die Datei in Abständen"},
+        {{"save-interval"}, "SEKUNDEN", "Abstand der Speicherungen (Vorgabe 300)"},
+        {{"web"}, "ADRESSE:PORT", "startet die Web-Oberfläche auf dieser Adresse"},
+        {{"set-web-password"}, {}, "liest das Web-Passwort von der Eingabe und endet"},
+        {{"print"}, {}, "druckt das Überwachungsfenster und endet"},
+        {{"print-to"}, "DATEI.pdf", "schreibt die Seite als PDF-Datei und endet"},
+    };
+    return rows;
+}
+
+// Qt's own options; QApplication takes them out of the arguments itself.
+const QStringList kQtValueOptions = {"platform",
+                                     "platformpluginpath",
+                                     "platformtheme",
+                                     "plugin",
+                                     "qwindowgeometry",
+                                     "geometry",
+                                     "qwindowtitle",
+                                     "title",
+                                     "qwindowicon",
+                                     "icon",
+                                     "session",
+                                     "display",
+                                     "name",
+                                     "style",
+                                     "stylesheet"};
+const QStringList kQtFlags = {"reverse", "widgetcount", "nograb", "dograb", "testability"};
+
+QString Quoted(const QString& s)
+{
+    return QStringLiteral("„%1“").arg(s);
+}
+
+QString Spelled(const QString& name)
+{
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+// The option as the user wrote it, without a value.
+QString AsTyped(const QStringList& args, const QString& name)
+{
+    for (const QString& a : args) {
+        const QString bare = a.section(QLatin1Char('='), 0, 0);
+        if (bare == QLatin1Char('-') + name || bare == QStringLiteral("--") + name)
+            return bare;
+    }
+    return Spelled(name);
+}
+
+// One German line for what the parser refused.
+QString ErrorText(const QCommandLineParser& parser, const QStringList& args)
+{
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty())
+        return QStringLiteral("Unbekannte Option %1.").arg(Quoted(AsTyped(args, unknown.first())));
+    // Without a translator the parser's own texts are English.
+    const QString raw = parser.errorText();
+    const QString option = raw.section(QLatin1Char('\''), 1, 1);
+    if (raw.startsWith(QLatin1String("Missing value after")))
+        return QStringLiteral("Der Option %1 fehlt ihr Wert.").arg(Quoted(option));
+    if (raw.startsWith(QLatin1String("Unexpected value after")))
+        return QStringLiteral("Die Option %1 nimmt keinen Wert.").arg(Quoted(option));
+    return QStringLiteral("Die Befehlszeile ist ungültig (%1).").arg(raw);
+}
+
+} // namespace
+
+QString KorvaUsageText()
+{
+    QString text = QStringLiteral(
+        "Aufruf: korva [OPTIONEN] [DATEI.sav]\n"
+        "\n"
+        "Überwacht und schaltet die 16 Boosterausgänge einer Modellbahnanlage.\n"
+        "\n"
+        "Argumente:\n"
+        "  DATEI.sav                   öffnet diese Datei; ohne sie ein neues Dokument\n"
+        "\n"
+        "Optionen:\n");
+    for (const OptionRow& row : OptionTable()) {
+        QStringList spelled;
+        for (const QString& n : row.names)
+            spelled << Spelled(n);
+        QString left = spelled.join(QStringLiteral(", "));
+        if (!row.valueName.isEmpty())
+            left += QLatin1Char(' ') + row.valueName;
+        text += QStringLiteral("  %1 %2\n").arg(left, -27).arg(row.help);
+    }
+    text += QStringLiteral(
+        "\n"
+        "Jede Option darf mit einem oder zwei Bindestrichen stehen (-nologo, --nologo).\n"
+        "Dazu gelten die Optionen von Qt, etwa -platform NAME und -style NAME.\n"
+        "--print und --print-to brauchen eine DATEI.sav.\n"
+        "\n"
+        "Status: 0 fertig, 1 Fehler beim Starten, Laden oder Drucken (auch ohne\n"
+        "Drucker), 2 falsche Befehlszeile.\n");
+    return text;
+}
+
+KorvaCommandLine ParseKorvaCommandLine(const QStringList& argv)
+{
+    KorvaCommandLine result;
+    QCommandLineParser parser;
+    // The framework's flags have always been single-dash words (-nologo).
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const OptionRow& row : OptionTable())
+        parser.addOption(QCommandLineOption(row.names, row.help, row.valueName));
+    for (const QString& n : kQtValueOptions)
+        parser.addOption(QCommandLineOption(n, QString(), QStringLiteral("x")));
+    for (const QString& n : kQtFlags)
+        parser.addOption(QCommandLineOption(n));
+
+    // "/nologo" is the framework's oldest spelling; the parser would take it
+    // for a file.
+    QStringList in = argv;
+    bool bOldNologo = false;
+    for (int i = in.size() - 1; i >= 1; --i) {
+        if (in.at(i) == QLatin1String("/nologo")) {
+            in.removeAt(i);
+            bOldNologo = true;
+        }
+    }
+
+    if (!parser.parse(in)) {
+        result.nExitCode = 2;
+        result.strMessage = QStringLiteral("korva: ") + ErrorText(parser, in) +
+                            QStringLiteral(" Hilfe mit „korva --help“.\n");
+        return result;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        result.nExitCode = 0;
+        result.strMessage = KorvaUsageText();
+        return result;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        result.nExitCode = 0;
+        result.strMessage = QStringLiteral("korva %1\n").arg(QStringLiteral(KORVA_VERSION));
+        return result;
+    }
+
+    result.args << argv.value(0, QStringLiteral("korva"));
+    for (const OptionRow& row : OptionTable()) {
+        const QString& name = row.names.constLast();
+        if (!parser.isSet(name))
+            continue;
+        result.args << QStringLiteral("--") + name;
+        if (!row.valueName.isEmpty())
+            result.args << parser.value(name);
+    }
+    if (bOldNologo && !result.args.contains(QStringLiteral("--nologo")))
+        result.args << QStringLiteral("--nologo");
+    result.args << parser.positionalArguments();
+    result.bPrint = parser.isSet(QStringLiteral("print"));
+    result.strPrintTo = parser.value(QStringLiteral("print-to"));
+    result.strFile = parser.positionalArguments().value(0);
+    return result;
+}
