@@ -159,7 +159,7 @@ int CVelkorApp::PrintFile(const QString& fileName, const QString& pdfFile)
         printer.setOutputFileName(pdfFile);
     }
     printer.setDocName(doc->GetTitle());
-    const bool ok = view->PrintPage(&printer, view->grab());
+    const bool ok = view->PrintPage(&printer, view->grab(), true);
     doc->SetModifiedFlag(false);
     CloseAllDocuments();
     if (!ok) {

@@ -90,23 +90,25 @@ QString PrintedAt()
 
 } // namespace
 
-bool CView::PrintPage(QPrinter* printer, const QPixmap& shot) const
+bool CView::PrintPage(QPrinter* printer, const QPixmap& shot, bool bTitle) const
 {
     QPainter p;
     if (!p.begin(printer))
         return false;
-    const QRect page = p.viewport();
-    // Title line: the document's name left, date and time right.
-    QFont font;
-    font.setPointSizeF(10);
-    p.setFont(font);
-    const int lineHeight = QFontMetrics(font, printer).height();
-    const QRect head(page.x(), page.y(), page.width(), lineHeight);
-    const QString title = m_pDocument ? m_pDocument->GetTitle() : QString();
-    p.drawText(head, Qt::AlignLeft | Qt::AlignVCenter, title);
-    p.drawText(head, Qt::AlignRight | Qt::AlignVCenter, PrintedAt());
-    // The window as it appears, scaled to fit below it.
-    const QRect body = page.adjusted(0, lineHeight * 2, 0, 0);
+    QRect body = p.viewport();
+    if (bTitle) {
+        // Title line: the document's name left, date and time right.
+        QFont font;
+        font.setPointSizeF(10);
+        p.setFont(font);
+        const int lineHeight = QFontMetrics(font, printer).height();
+        const QRect head(body.x(), body.y(), body.width(), lineHeight);
+        const QString title = m_pDocument ? m_pDocument->GetTitle() : QString();
+        p.drawText(head, Qt::AlignLeft | Qt::AlignVCenter, title);
+        p.drawText(head, Qt::AlignRight | Qt::AlignVCenter, PrintedAt());
+        body.adjust(0, lineHeight * 2, 0, 0);
+    }
+    // The window as it appears, scaled to fit.
     QSize size = shot.size();
     size.scale(body.size(), Qt::KeepAspectRatio);
     p.drawPixmap(QRect(body.topLeft(), size), shot);

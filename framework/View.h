@@ -42,9 +42,11 @@ public:
     // Print, direct print and print preview of the window as it appears.
     void OnFilePrint(bool bDirect = false);
     void OnFilePrintPreview();
-    // One page: the document's title with date and time, and under it the
-    // shot of the window scaled to fit. False when the printer cannot start.
-    bool PrintPage(QPrinter* printer, const QPixmap& shot) const;
+    // One page: the shot of the window scaled to fit. A page printed without
+    // a window (from the file manager) gets a title line above it with the
+    // document's name and the date and time, to tell which file it shows.
+    // False when the printer cannot start.
+    bool PrintPage(QPrinter* printer, const QPixmap& shot, bool bTitle = false) const;
 
     bool OnCmdMsg(int nID) override;
     bool HasCmdHandler(int nID) const override;
