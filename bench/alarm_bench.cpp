@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <vector>
 
@@ -177,6 +178,7 @@ void Latency(const QString& bus, NotificationServer& server)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C"); // machine-readable numbers
     QuietSink sink;
     SetMessageSink(&sink);
     PulseServer pulse;

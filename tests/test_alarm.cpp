@@ -207,6 +207,17 @@ void TestAlarm::dialogAndSettings()
     QCOMPARE(AlarmConfig::Load(settings).nRepeatSeconds, AlarmConfig::kMaxRepeatSeconds);
     CAlarmDlg custom(AlarmConfig::Load(settings));
     QCOMPARE(custom.Result().strSound, QStringLiteral("message-new-instant"));
+
+    // The menu command runs the dialog and takes its result at once.
+    Rig rig;
+    QTimer::singleShot(0, [] {
+        if (auto* d = qobject_cast<CAlarmDlg*>(QApplication::activeModalWidget())) {
+            d->RepeatBox()->setValue(7);
+            d->accept();
+        }
+    });
+    QVERIFY(rig.alarm->OnCmdMsg(ID_ALARM));
+    QCOMPARE(rig.alarm->Config().nRepeatSeconds, 7);
 }
 
 QTEST_MAIN(TestAlarm)
