@@ -67,11 +67,12 @@ QStringList NotificationServer::GetCapabilities()
     return {QStringLiteral("actions"), QStringLiteral("body")};
 }
 
-QString NotificationServer::GetServerInformation(QString& vendor, QString& version, QString& spec)
+QString NotificationServer::GetServerInformation(QString& vendor, QString& version,
+                                                 QString& protocol)
 {
     vendor = QStringLiteral("test");
     version = QStringLiteral("1");
-    spec = QStringLiteral("1.2");
+    protocol = QStringLiteral("1.2");
     return QStringLiteral("test-notification-server");
 }
 

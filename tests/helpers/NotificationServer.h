@@ -54,7 +54,7 @@ public slots:
                 const QString& body, const QStringList& actions, const QVariantMap& hints,
                 int timeout);
     QStringList GetCapabilities();
-    QString GetServerInformation(QString& vendor, QString& version, QString& spec);
+    QString GetServerInformation(QString& vendor, QString& version, QString& protocol);
     void CloseNotification(uint id);
 
 private:
