@@ -90,6 +90,7 @@ void CNotifyClient::Show(quint64 key, const AlarmNotice& notice)
     Entry& entry = m_entries[key];
     if (entry.bPending) {
         entry.queued = notice; // replaces the one on its way once its id is known
+        entry.bQueued = true;
         return;
     }
     Send(key, entry, notice);
@@ -119,9 +120,9 @@ void CNotifyClient::Send(quint64 key, Entry& entry, const AlarmNotice& notice)
                     Warn(reply.error().message());
                 else
                     e.nId = reply.value();
-                if (e.queued) {
-                    const AlarmNotice next = *e.queued;
-                    e.queued.reset();
+                if (e.bQueued) {
+                    e.bQueued = false;
+                    const AlarmNotice next = e.queued;
                     Send(key, e, next);
                 }
             });

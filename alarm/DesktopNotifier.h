@@ -10,7 +10,6 @@
 #include <QString>
 #include <QThread>
 #include <functional>
-#include <optional>
 
 struct AlarmNotice
 {
@@ -62,9 +61,10 @@ private slots:
 private:
     struct Entry
     {
-        uint nId = 0;                      // the server's id, 0 before its answer
-        bool bPending = false;             // a call is out
-        std::optional<AlarmNotice> queued; // the newest notice waiting for that answer
+        uint nId = 0;          // the server's id, 0 before its answer
+        bool bPending = false; // a call is out
+        bool bQueued = false;  // a notice waits for that answer
+        AlarmNotice queued;    // the newest one
     };
     bool Connect();
     void Send(quint64 key, Entry& entry, const AlarmNotice& notice);

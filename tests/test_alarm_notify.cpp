@@ -62,6 +62,7 @@ private slots:
     void initTestCase();
     void cutoffAndSwitchOnReplaceOneNotice();
     void twoChannelsOneNotice();
+    void switchOnBeforeTheAnswerStillReplaces();
     void clickRaisesTheWindow();
     void noSoundServerNoBusGoesOnMeasuring();
     void cleanupTestCase();
@@ -153,6 +154,25 @@ void TestAlarmNotify::twoChannelsOneNotice()
     QCOMPARE(back.body,
              QStringLiteral("Weiterhin abgeschaltet: Kanal 5 „Input 5“, Kanal 9 „Input 9“"));
     QCOMPARE(back.hints.value(QStringLiteral("urgency")).value<uchar>(), uchar(2));
+}
+
+void TestAlarmNotify::switchOnBeforeTheAnswerStillReplaces()
+{
+    m_server->received.clear();
+    TestSink sink;
+    ViewPanel p;
+    auto alarm = MakeAlarm(m_bus->Address());
+    // Both notices leave before the server can have answered the first.
+    p.ch(2).m_dStrom = 4.6;
+    p.view.OnTimer(1);
+    QCoreApplication::processEvents();
+    p.ch(2).m_dStrom = 1.0;
+    p.view.OnTimer(2);
+    QCoreApplication::processEvents();
+    QTRY_COMPARE(m_server->received.size(), 2);
+    QCOMPARE(m_server->received.at(1).replaces, m_server->received.at(0).id);
+    QCOMPARE(m_server->received.at(1).summary,
+             QStringLiteral("Kanal 2 „Licht A“ wieder eingeschaltet"));
 }
 
 void TestAlarmNotify::clickRaisesTheWindow()
