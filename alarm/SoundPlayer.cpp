@@ -4,6 +4,7 @@
 #include <QMetaObject>
 #include <atomic>
 #include <canberra.h>
+#include <chrono>
 #include <cstdio>
 #include <dlfcn.h>
 
@@ -74,12 +75,35 @@ void CCanberraPlayer::Run()
         }
         PlayNow(id);
     }
-    if (m_context)
-        ca_context_destroy(static_cast<ca_context*>(m_context));
+    CloseContext();
 }
 
-// Opened at the first sound and again after a failure, so a sound server
-// that starts later is found.
+void CCanberraPlayer::OnFinished(ca_context*, uint32_t, int, void* self)
+{
+    auto* player = static_cast<CCanberraPlayer*>(self);
+    {
+        std::lock_guard lock(player->m_mutex);
+        --player->m_nPlaying;
+    }
+    player->m_finished.notify_all();
+}
+
+// The ALSA backend plays each sound on a thread of its own, and threads of
+// the sound libraries below it outlive even the end of a sound; destroying
+// the context unloads their code under them. So the context lives as long
+// as the process: at the end the sounds are only cancelled.
+void CCanberraPlayer::CloseContext()
+{
+    auto* ctx = static_cast<ca_context*>(m_context);
+    if (!ctx)
+        return;
+    ca_context_cancel(ctx, 0);
+    std::unique_lock lock(m_mutex);
+    m_finished.wait_for(lock, std::chrono::seconds(3), [this] { return m_nPlaying == 0; });
+}
+
+// Opened at the first sound; each sound looks for the sound server anew, so
+// one that starts later is found.
 bool CCanberraPlayer::PlayNow(const QString& eventId)
 {
     auto* ctx = static_cast<ca_context*>(m_context);
@@ -99,9 +123,22 @@ bool CCanberraPlayer::PlayNow(const QString& eventId)
         m_context = ctx;
     }
     if (ctx) {
-        const QByteArray id = eventId.toUtf8();
-        rc = ca_context_play(ctx, 0, CA_PROP_EVENT_ID, id.constData(), CA_PROP_EVENT_DESCRIPTION,
-                             "Kanal abgeschaltet", nullptr);
+        ca_proplist* props = nullptr;
+        rc = ca_proplist_create(&props);
+        if (rc == CA_SUCCESS) {
+            ca_proplist_sets(props, CA_PROP_EVENT_ID, eventId.toUtf8().constData());
+            ca_proplist_sets(props, CA_PROP_EVENT_DESCRIPTION, "Kanal abgeschaltet");
+            {
+                std::lock_guard lock(m_mutex);
+                ++m_nPlaying;
+            }
+            rc = ca_context_play_full(ctx, 0, props, &CCanberraPlayer::OnFinished, this);
+            if (rc != CA_SUCCESS) {
+                std::lock_guard lock(m_mutex);
+                --m_nPlaying;
+            }
+            ca_proplist_destroy(props);
+        }
     }
     std::function<void(const QString&, int)> started;
     {
@@ -112,11 +149,6 @@ bool CCanberraPlayer::PlayNow(const QString& eventId)
         started(eventId, rc);
     if (rc == CA_SUCCESS)
         return true;
-    if (ctx && rc != CA_ERROR_NOTFOUND) {
-        // The server may have gone; the next sound connects anew.
-        ca_context_destroy(ctx);
-        m_context = nullptr;
-    }
     Fallback(eventId, rc);
     return false;
 }

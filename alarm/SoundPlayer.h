@@ -10,6 +10,8 @@
 #include <mutex>
 #include <thread>
 
+struct ca_context;
+
 class IAlarmPlayer
 {
 public:
@@ -37,6 +39,8 @@ private:
     void Run();
     bool PlayNow(const QString& eventId);
     void Fallback(const QString& eventId, int error);
+    void CloseContext();
+    static void OnFinished(ca_context* context, uint32_t id, int error, void* self);
 
     std::function<void()> m_bell;
     std::function<void(const QString&, int)> m_started;
@@ -44,6 +48,8 @@ private:
     std::condition_variable m_wake;
     QString m_pending; // the newest request; older ones not yet played are dropped
     bool m_bStop = false;
+    int m_nPlaying = 0; // sounds started and not yet finished
+    std::condition_variable m_finished;
     void* m_context = nullptr; // ca_context, only touched by m_thread
     std::thread m_thread;
 };
