@@ -1,5 +1,6 @@
 #include "app/VelkorApp.h"
 
+#include "alarm/AlarmModule.h"
 #include "app/AboutDlg.h"
 #include "app/ChildFrm.h"
 #include "app/CommandLine.h"
@@ -41,6 +42,7 @@ CVelkorApp::CVelkorApp()
 
 CVelkorApp::~CVelkorApp()
 {
+    m_alarm.reset(); // wraps the sink below
     if (m_headlessSink)
         SetMessageSink(nullptr);
 }
@@ -93,6 +95,7 @@ bool CVelkorApp::InitInstance(const QStringList& commandLine)
     frame->AddCommandTarget(m_hardware.get());
     StartWebPanel(commandLine);
     StartMqtt();
+    StartAlarm(bHeadless);
     if (bHeadless)
         return StartHeadless(commandLine, cmdInfo);
     frame->DragAcceptFiles();
@@ -198,6 +201,17 @@ void CVelkorApp::StartMqtt()
         std::make_unique<CMqttModule>(MainFrame(), m_journal.get(), MqttConfig::Load(Settings()));
     MainFrame()->AddCommandTarget(m_mqtt.get());
     m_mqtt->Start();
+}
+
+// Sounds also in the unattended mode, where a sound server runs; a
+// notification needs a desktop.
+void CVelkorApp::StartAlarm(bool bHeadless)
+{
+    CAlarmModule::Options options;
+    options.bNotifications = !bHeadless;
+    m_alarm = std::make_unique<CAlarmModule>(MainFrame(), AlarmConfig::Load(Settings()),
+                                             std::move(options));
+    MainFrame()->AddCommandTarget(m_alarm.get());
 }
 
 void CVelkorApp::OnAppAbout()

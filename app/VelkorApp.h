@@ -14,6 +14,7 @@ class CHeadlessSink;
 class CCommandLineInfo;
 class CWebModule;
 class CMqttModule;
+class CAlarmModule;
 
 class CVelkorApp : public CWinApp
 {
@@ -26,15 +27,17 @@ public:
     void OnAppAbout();
     void StartWebPanel(const QStringList& args);
     void StartMqtt();
+    void StartAlarm(bool bHeadless);
     // Prints the file (to a PDF file when pdfFile is given) and returns the
     // exit status; no window is shown.
     int PrintFile(const QString& fileName, const QString& pdfFile);
 
-    // Add-ons: journal and history, real hardware, web panel, MQTT.
+    // Add-ons: journal and history, real hardware, web panel, MQTT, alarm.
     std::unique_ptr<CJournalModule> m_journal;
     std::unique_ptr<CHardwareModule> m_hardware;
     std::unique_ptr<CWebModule> m_web;
     std::unique_ptr<CMqttModule> m_mqtt;
+    std::unique_ptr<CAlarmModule> m_alarm;
     // The unattended mode (--headless); null with windows.
     std::unique_ptr<CHeadlessSink> m_headlessSink;
     std::unique_ptr<CHeadlessRunner> m_headless;

@@ -50,6 +50,7 @@ constexpr StringEntry kStrings[] = {
     {ID_MQTT_VERBINDUNG, "Verbindet die Station mit einem MQTT-Broker.\nMQTT-Verbindung"},
     {ID_STATIONEN, "Zeigt alle Stationen am MQTT-Broker mit ihren Kanälen.\nStationen"},
     {ID_INDICATOR_MQTT, "MQTT: nicht verbunden"},
+    {ID_ALARM, "Stellt Ton und Desktop-Benachrichtigung bei einer Abschaltung ein.\nAlarm"},
 
     // The framework's standard commands.
     {ID_FILE_NEW, "Erstellt ein neues Dokument.\nNeu"},

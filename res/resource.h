@@ -67,6 +67,9 @@ constexpr int ID_MQTT_VERBINDUNG = 32846;
 constexpr int ID_STATIONEN = 32847;
 constexpr int ID_INDICATOR_MQTT = 105;  // status pane "MQTT: ..."
 
+// Added command: sound and notification of a cutoff
+constexpr int ID_ALARM = 32848;
+
 // Framework commands and strings
 constexpr int AFX_IDS_APP_TITLE = 57344;
 constexpr int AFX_IDS_IDLEMESSAGE = 57345;

@@ -444,7 +444,7 @@ void TestResources::menus()
     QCOMPARE(Flat(edit), (QStringList{"Parameter  1-16=0", "Parameter 17-32=0", "Timerzeit=32810",
                                       "Abfragezeit=32811", "Start-Stop-Konfiguration=32829",
                                       "Hardware-Konfiguration...=32844",
-                                      "MQTT-Verbindung...=32846"}));
+                                      "MQTT-Verbindung...=32846", "Alarm...=32848"}));
     // Two blanks before 1 ... 9, none before 17.
     QStringList low{"Input  1=32775"}, high{"Input17=32792"};
     for (int k = 2; k <= 16; ++k)
