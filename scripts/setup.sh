@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   qt6-httpserver-dev qt6-websockets-dev openssl
   libmosquitto-dev mosquitto mosquitto-clients
-  libcanberra-dev sound-theme-freedesktop pulseaudio pulseaudio-utils sox
+  libcanberra-dev libcanberra-pulse sound-theme-freedesktop pulseaudio pulseaudio-utils sox
   libieee1284-3-dev libi2c-dev
   libbenchmark-dev
   clang libclang-rt-14-dev
