@@ -26,6 +26,35 @@ ChannelSnapshot TakeSnapshot(const CVelkorView& view, const QString& station)
     return snap;
 }
 
+bool Overwrite(ChannelRecord& to, const ChannelRecord& values, const QString& name)
+{
+    bool bChanged = false;
+    const auto set = [&bChanged](auto& field, const auto& value) {
+        if (!(field == value)) {
+            field = value;
+            bChanged = true;
+        }
+    };
+    set(to.nNumber, values.nNumber);
+    set(to.dCurrent, values.dCurrent);
+    set(to.dPower, values.dPower);
+    set(to.dEnergy, values.dEnergy);
+    set(to.bOn, values.bOn);
+    set(to.bCutOff, values.bCutOff);
+    set(to.bAlarm, values.bAlarm);
+    set(to.bStale, values.bStale);
+    set(to.dMaximalstrom, values.dMaximalstrom);
+    set(to.dAlarmstrom, values.dAlarmstrom);
+    set(to.dAbschaltstrom, values.dAbschaltstrom);
+    set(to.nBarPercent, values.nBarPercent);
+    set(to.nBarRgb, values.nBarRgb);
+    if (!to.strName.isSharedWith(name)) {
+        bChanged = bChanged || to.strName != name;
+        to.strName = name;
+    }
+    return bChanged;
+}
+
 // Runs on every tick: an unchanged channel costs no reference counting.
 bool ReadChannels(const CVelkorView& view, ChannelRecords& channels)
 {
@@ -52,19 +81,7 @@ bool ReadChannels(const CVelkorView& view, ChannelRecords& channels)
             colour = CVelkorView::kGrau; // as the view paints a kept reading
         n.nBarRgb = Rgb(colour);
 
-        // The name is set apart while the rest is compared (both null then),
-        // and copied only when it is not the view's own string already.
-        ChannelRecord& r = channels[i];
-        QString name;
-        name.swap(r.strName);
-        bChanged = bChanged || !(n == r);
-        const QString& shown = view.m_strName[i];
-        if (!name.isSharedWith(shown)) {
-            bChanged = bChanged || name != shown;
-            name = shown;
-        }
-        n.strName.swap(name);
-        r = std::move(n);
+        bChanged = Overwrite(channels[i], n, view.m_strName[i]) || bChanged;
     }
     return bChanged;
 }

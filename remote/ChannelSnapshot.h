@@ -39,6 +39,12 @@ struct ChannelSnapshot
 
 using ChannelRecords = std::array<ChannelRecord, ChannelSnapshot::kChannels>;
 
+// Writes values (and the name) over a record, field by field: true when
+// anything changed. The name is copied only when it is not the same string
+// already, so a steady channel costs no reference counting. Keep it in step
+// with ChannelRecord's fields.
+bool Overwrite(ChannelRecord& to, const ChannelRecord& values, const QString& name);
+
 ChannelSnapshot TakeSnapshot(const CVelkorView& view, const QString& station);
 // Only the channels, read over what the records held: true when anything
 // changed. Enough to see whether a tick is worth a snapshot, without the clock.

@@ -254,10 +254,7 @@ void CMqttModule::Publish()
     if (events.isEmpty() && m_bOffered && !bChanged)
         return;
     m_bOffered = true;
-    // The publisher knows its station and sends no time: the channels will do.
-    ChannelSnapshot snap;
-    snap.channels = m_channels;
-    m_publisher->Offer(std::move(snap), events);
+    m_publisher->Offer(m_channels, events);
 }
 
 // Events from before the module started are history, not news.

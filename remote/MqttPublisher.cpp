@@ -29,9 +29,9 @@ void CMqttPublisher::StartTimer()
         Qt::QueuedConnection);
 }
 
-void CMqttPublisher::Offer(ChannelSnapshot snap, const QVector<JournalEvent>& events)
+void CMqttPublisher::Offer(const ChannelRecords& channels, const QVector<JournalEvent>& events)
 {
-    if (m_mailbox.Post(std::move(snap), events))
+    if (m_mailbox.Post(channels, events))
         QMetaObject::invokeMethod(
             this, [this] { Drain(); }, Qt::QueuedConnection);
 }

@@ -27,7 +27,7 @@ public:
 
     // Any thread: the newest snapshot replaces one not yet sent. The state
     // goes out with the next collection; events wake this thread at once.
-    void Offer(ChannelSnapshot snap, const QVector<JournalEvent>& events);
+    void Offer(const ChannelRecords& channels, const QVector<JournalEvent>& events);
     // Any thread: after a connect.
     void Connected();
     // Runs the refresh and collection timers; call once the object lives on

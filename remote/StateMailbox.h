@@ -27,15 +27,19 @@ public:
     {
         std::lock_guard lock(m_mutex);
         m_snap = std::move(snap);
-        if (events.isEmpty())
-            return false;
-        m_events += events;
-        if (m_events.size() > m_nMaxEvents)
-            m_events.remove(0, m_events.size() - m_nMaxEvents);
-        if (m_bWakePending)
-            return false;
-        m_bWakePending = true;
-        return true;
+        return AddEvents(events);
+    }
+
+    // The same for a state without station and time: written over one not
+    // yet collected in place, which costs no copies of the names.
+    bool Post(const ChannelRecords& channels, const QVector<JournalEvent>& events)
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_snap)
+            m_snap.emplace();
+        for (int i = 0; i < ChannelSnapshot::kChannels; ++i)
+            Overwrite(m_snap->channels[i], channels[i], channels[i].strName);
+        return AddEvents(events);
     }
 
     struct Mail
@@ -56,6 +60,20 @@ public:
     }
 
 private:
+    // Under the lock.
+    bool AddEvents(const QVector<JournalEvent>& events)
+    {
+        if (events.isEmpty())
+            return false;
+        m_events += events;
+        if (m_events.size() > m_nMaxEvents)
+            m_events.remove(0, m_events.size() - m_nMaxEvents);
+        if (m_bWakePending)
+            return false;
+        m_bWakePending = true;
+        return true;
+    }
+
     const qsizetype m_nMaxEvents;
     std::mutex m_mutex;
     std::optional<ChannelSnapshot> m_snap;

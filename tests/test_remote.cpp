@@ -867,6 +867,31 @@ void TestRemote::handOverKeepsNewestStateAndEveryEvent()
     QCOMPARE(mail.events.last().nChannel, 4);
     QVERIFY(box.Take().Empty());
     QVERIFY(box.Post(snap(5.0), {event(5)})); // taken: the next event wakes again
+
+    // Channels written over a waiting state field by field arrive whole.
+    ChannelRecords channels;
+    for (int i = 0; i < ChannelSnapshot::kChannels; ++i) {
+        ChannelRecord& r = channels[i];
+        r = {i + 1,      QStringLiteral("Gleis %1").arg(i),
+             0.5 + i,    10.0 + i,
+             0.25 * i,   i % 2 == 0,
+             i % 3 == 0, i % 5 == 0,
+             i % 7 == 0, 3.0 + i,
+             2.0 + i,    2.5 + i,
+             4 * i,      quint32(0x102030 + i)};
+    }
+    QVERIFY(!box.Post(channels, {}));
+    ChannelRecords changed = channels;
+    changed[4].dEnergy = 99.0;
+    changed[7].strName = QStringLiteral("Süd");
+    QVERIFY(!box.Post(changed, {}));
+    mail = box.Take();
+    QVERIFY(mail.snap);
+    QVERIFY(mail.snap->channels == changed);
+    ChannelRecord r = changed[2];
+    QVERIFY(!Overwrite(r, changed[2], changed[2].strName));
+    QVERIFY(Overwrite(r, changed[3], changed[3].strName));
+    QCOMPARE(r, changed[3]);
 }
 
 QTEST_MAIN(TestRemote)
