@@ -804,7 +804,7 @@ void TestRemote::takenPortIsAWarning()
         {QStringLiteral("korva"), QStringLiteral("--web"), QStringLiteral("9000")}, &error));
     QVERIFY(!error.isEmpty());
     QCOMPARE(WebConfig::WithoutWebArgument({QStringLiteral("korva"), QStringLiteral("--web"),
-                                            QStringLiteral("1.2.3.4:5"), QStringLiteral("a.sav")}),
+                                            QStringLiteral("127.0.0.9:5"), QStringLiteral("a.sav")}),
              QStringList({QStringLiteral("korva"), QStringLiteral("a.sav")}));
 }
 
