@@ -163,7 +163,7 @@ void CMqttModule::Stop()
     m_badTimer->setSingleShot(true);
     QObject::connect(m_badTimer, &QTimer::timeout, m_context.get(),
                      [this] { ReportBadCommands(); });
-    m_bPublishPending = false;
+    CancelPublish();
     m_bOffered = false;
     m_state = CMqttClient::State::Disconnected;
     if (m_pane) {
@@ -183,66 +183,14 @@ void CMqttModule::SetConfig(const MqttConfig& config)
 
 // ---- the published view ----
 
-void CMqttModule::OnViewOpened(CVelkorView& view)
-{
-    if (!m_served.Opened(view))
-        return;
-    SchedulePublish();
-}
-
-void CMqttModule::OnViewClosing(CVelkorView& view)
-{
-    if (!m_served.Closing(view))
-        return;
-    SchedulePublish();
-}
-
-void CMqttModule::OnChannelEvent(CVelkorView& view, ChannelEvent, int, double)
-{
-    if (m_served.Is(view))
-        SchedulePublish();
-}
-
-// The tick is complete here: publishing at once saves a trip through the
-// event loop on every tick.
-void CMqttModule::OnMeasured(CVelkorView& view)
-{
-    if (m_served.Is(view) && m_client)
-        Publish();
-}
-
 void CMqttModule::OnStandstill(CVelkorView& view)
 {
     if (m_served.Is(view))
         SchedulePublish();
 }
 
-void CMqttModule::OnHardwareEvent(CVelkorView& view, ChannelEvent, int, double, const QString&)
-{
-    if (m_served.Is(view))
-        SchedulePublish();
-}
-
-// Callbacks come in the middle of a tick: the snapshot is taken once the
-// view is done, and several events in a row make one.
-void CMqttModule::SchedulePublish()
-{
-    if (m_bPublishPending || !m_client)
-        return;
-    m_bPublishPending = true;
-    // A tick may have published in between; then there is nothing left to do.
-    QMetaObject::invokeMethod(
-        m_context.get(),
-        [this] {
-            if (m_bPublishPending)
-                Publish();
-        },
-        Qt::QueuedConnection);
-}
-
 void CMqttModule::Publish()
 {
-    m_bPublishPending = false;
     if (!m_publisher)
         return;
     const QVector<JournalEvent> events = NewJournalEvents();

@@ -30,7 +30,7 @@ class CVelkorView;
 class QLabel;
 class QTimer;
 
-class CMqttModule : public CCmdTarget, public IViewListener
+class CMqttModule : public CCmdTarget, public CViewPublisher
 {
 public:
     static constexpr int kBadCommandReportMs = 60000;
@@ -62,21 +62,14 @@ public:
     void OnStationen();
     CStationsWnd* StationsWindow() const;
 
-    void OnViewOpened(CVelkorView& view) override;
-    void OnViewClosing(CVelkorView& view) override;
-    void OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel,
-                        double current) override;
-    void OnMeasured(CVelkorView& view) override;
     void OnStandstill(CVelkorView& view) override;
-    void OnHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
-                         const QString& detail) override;
 
 private:
     void CreateStatusPane();
     void ShowState(CMqttClient::State state);
     void Report(const QString& text);
-    void SchedulePublish();
-    void Publish();
+    bool IsPublishing() const override { return m_client != nullptr; }
+    void Publish() override;
     QVector<JournalEvent> NewJournalEvents();
     void OnMessage(const QByteArray& topic, const QByteArray& payload);
     void CountBadCommand();
@@ -92,8 +85,6 @@ private:
     CMqttClient::State m_state = CMqttClient::State::Disconnected;
     QPointer<QLabel> m_pane;
     QString m_strReport;
-    CServedView m_served;
-    bool m_bPublishPending = false;
     // The channels as last read: an unchanged tick costs no hand-over.
     ChannelRecords m_channels;
     bool m_bOffered = false;

@@ -172,60 +172,8 @@ void CWebModule::SetPassword(const WebPasswordHash& password)
 
 // ---- the served view ----
 
-void CWebModule::OnViewOpened(CVelkorView& view)
-{
-    if (!m_served.Opened(view))
-        return;
-    SchedulePublish();
-}
-
-void CWebModule::OnViewClosing(CVelkorView& view)
-{
-    if (!m_served.Closing(view))
-        return;
-    SchedulePublish();
-}
-
-void CWebModule::OnChannelEvent(CVelkorView& view, ChannelEvent, int, double)
-{
-    if (m_served.Is(view))
-        SchedulePublish();
-}
-
-// The tick is complete here: publishing at once saves a trip through the
-// event loop on every tick.
-void CWebModule::OnMeasured(CVelkorView& view)
-{
-    if (m_served.Is(view) && m_server)
-        Publish();
-}
-
-void CWebModule::OnHardwareEvent(CVelkorView& view, ChannelEvent, int, double, const QString&)
-{
-    if (m_served.Is(view))
-        SchedulePublish();
-}
-
-// Callbacks come in the middle of a tick or a switching: the snapshot is taken
-// once the view is done, and several events in a row make one.
-void CWebModule::SchedulePublish()
-{
-    if (m_bPublishPending || !m_server)
-        return;
-    m_bPublishPending = true;
-    // A tick may have published in between; then there is nothing left to do.
-    QMetaObject::invokeMethod(
-        m_context.get(),
-        [this] {
-            if (m_bPublishPending)
-                Publish();
-        },
-        Qt::QueuedConnection);
-}
-
 void CWebModule::Publish()
 {
-    m_bPublishPending = false;
     if (!m_server || !m_served.View())
         return;
     m_server->Offer(TakeSnapshot(*m_served.View(), m_config.strStation), NewJournalEvents());

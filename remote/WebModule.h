@@ -18,7 +18,7 @@ class CJournalModule;
 class CMDIFrameWnd;
 class CVelkorView;
 
-class CWebModule : public IViewListener
+class CWebModule : public CViewPublisher
 {
 public:
     CWebModule(CMDIFrameWnd* frame, CJournalModule* journal, const WebConfig& config,
@@ -39,19 +39,11 @@ public:
     // A new password (from the settings) for the running server.
     void SetPassword(const WebPasswordHash& password);
 
-    void OnViewOpened(CVelkorView& view) override;
-    void OnViewClosing(CVelkorView& view) override;
-    void OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel,
-                        double current) override;
-    void OnMeasured(CVelkorView& view) override;
-    void OnHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
-                         const QString& detail) override;
-
 private:
     void Report(const QString& text, bool bWarning);
     bool MakeTls(std::optional<QSslConfiguration>& tls, QString& error) const;
-    void SchedulePublish();
-    void Publish();
+    bool IsPublishing() const override { return m_server != nullptr; }
+    void Publish() override;
     QVector<JournalEvent> NewJournalEvents();
     std::optional<SwitchResult> Switch(int nChannel, bool bOn);
     QJsonArray Journal(int nLimit) const;
@@ -67,7 +59,5 @@ private:
     std::shared_ptr<std::atomic<bool>> m_stopping;
     quint16 m_nPort = 0;
     QString m_strStatus;
-    CServedView m_served;
-    bool m_bPublishPending = false;
     std::optional<quint64> m_nEventsSeen; // the journal's count, as far as handed over
 };
