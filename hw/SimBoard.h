@@ -28,6 +28,10 @@ public:
     void SetHeldElsewhere(unsigned portNumber, bool held);
     bool IsClaimed(unsigned portNumber) const;
 
+    // Bus timing: every byte on the simulated I2C bus takes this long
+    // (0, the default: instant).
+    void SetByteTime(unsigned microseconds);
+
     CSimController& Controller() { return m_controller; }
     const CSimController& Controller() const { return m_controller; }
 

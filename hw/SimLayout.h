@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hw/SimBoard.h"
+#include "hw/SimScript.h"
 
 #include <array>
 #include <atomic>
@@ -49,6 +50,16 @@ public:
     void SetShort(int nChannel, bool on) { m_short[nChannel - 1] = on; }
     bool HasShort(int nChannel) const { return m_short[nChannel - 1]; }
     void SetDeviceRemoved(std::uint8_t address, bool removed);
+    // A stuck output stays on (its relay welded) whatever is written; the
+    // port device reads back the bit as on.
+    void SetStuck(int nChannel, bool stuck);
+    bool IsStuck(int nChannel) const;
+    // The port device loses power and comes back as after power-on: latch
+    // 0xFF, every output high.
+    void PowerCycle(std::uint8_t address);
+
+    // Events played by Refresh at their time (seconds since start).
+    void SetScript(const CSimScript& script);
 
     // Bus-owner thread: applies removals and sets every converter input from
     // its load, the output bit and the time since start.

@@ -21,6 +21,10 @@ struct ChannelWiring
     std::uint8_t nPort = 0x40;
     int nBit = 0;
     bool bActiveLow = false;
+    // The reading must stay at or above the Abschaltstrom this long before
+    // the bus trips the output (a decoder's inrush peak); 0: at once.
+    int nTripDelayMs = 0;
+    static constexpr int kMaxTripDelayMs = 1000;
 
     bool operator==(const ChannelWiring&) const = default;
 };
@@ -40,6 +44,11 @@ struct HardwareConfig
 
     int nPort = Off;
     int nAdapter = 0; // with I2CAdapter
+    // How often the bus reads every input and checks the limits; the
+    // Abfragezeit only says how often the window shows.
+    int nSweepMs = 20;
+    static constexpr int kMinSweepMs = 5;
+    static constexpr int kMaxSweepMs = 1000;
     std::array<ChannelWiring, kChannels> channel{};
 
     bool operator==(const HardwareConfig&) const = default;
@@ -58,7 +67,9 @@ struct HardwareConfig
         Input,
         FullScale,
         OutputAddress,
-        Bit
+        Bit,
+        SweepPeriod,
+        TripDelay
     };
     struct Refusal
     {

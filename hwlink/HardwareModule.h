@@ -4,6 +4,7 @@
 
 #include "framework/CmdTarget.h"
 #include "hwlink/HardwareConfig.h"
+#include "hw/SimScript.h"
 #include "hwlink/HardwareWorker.h"
 #include "res/resource.h"
 #include "view/ViewEvents.h"
@@ -39,6 +40,8 @@ public:
         m_i2cNode = node;
         m_i2cLayout = layout;
     }
+    // Faults the simulated layout plays from its start (--sim-script).
+    void SetSimScript(const CSimScript& script) { m_simScript = script; }
     bool IsSimulating() const { return m_config.nPort == HardwareConfig::Simulation; }
 
     // While a view is connected: its worker and, when simulating, the layout.
@@ -85,6 +88,7 @@ private:
     QPointer<CVelkorView> m_view;           // the one view that drives the hardware
     QList<QPointer<CVelkorView>> m_waiting; // opened later, in order
     std::unique_ptr<CSimLayout> m_layout;
+    CSimScript m_simScript;
     std::unique_ptr<CHardwareWorker> m_worker;
     std::map<std::uint8_t, std::uint8_t> m_lastWritten;
     bool m_bFailureShown = false;
