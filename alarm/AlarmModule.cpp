@@ -145,6 +145,14 @@ void CAlarmModule::OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nCha
     ScheduleFlush();
 }
 
+void CAlarmModule::OnHardwareEvent(CVelkorView&, ChannelEvent kind, int, double, const QString&)
+{
+    if (kind != ChannelEvent::OutputUnconfirmed || !m_config.bSound)
+        return;
+    Request(Sound::Warning);
+    ScheduleFlush();
+}
+
 void CAlarmModule::Request(Sound sound)
 {
     if (sound > m_pending)

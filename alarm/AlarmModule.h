@@ -53,6 +53,9 @@ public:
     void OnViewClosing(CVelkorView& view) override;
     void OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel,
                         double current) override;
+    // An output that does not go off is as serious as the short behind it.
+    void OnHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
+                         const QString& detail) override;
 
 private:
     enum class Sound

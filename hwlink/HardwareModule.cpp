@@ -16,7 +16,9 @@
 #include <QObject>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -59,6 +61,9 @@ CHardwareModule::CHardwareModule(CMDIFrameWnd* frame, bool bSimulate)
                     [this](CCmdUI* ui) { ui->Enable(IsSimulating() && m_config.IsActive()); });
     CreateStatusPane();
     AddViewListener(this);
+    m_sweepWatch = new QTimer(m_context.get());
+    m_sweepWatch->setInterval(1000);
+    QObject::connect(m_sweepWatch, &QTimer::timeout, m_context.get(), [this] { CheckSweeps(); });
 }
 
 CHardwareModule::~CHardwareModule()
@@ -177,6 +182,7 @@ void CHardwareModule::Connect(CVelkorView& view, bool bFirstUpdate)
     if (bFirstUpdate && view.m_dlgCon.m_nStartWert == 0 && m_config.HasOutput())
         view.OnAlleAus();
 
+    // The trips the worker makes reach the view through OnWorkerStatus too.
     const bool adapter = m_config.nPort == HardwareConfig::I2CAdapter;
     QObject* context = m_context.get();
     m_worker = std::make_unique<CHardwareWorker>(
@@ -185,11 +191,15 @@ void CHardwareModule::Connect(CVelkorView& view, bool bFirstUpdate)
                 context, [this] { OnWorkerStatus(); }, Qt::QueuedConnection);
         });
     m_worker->SetI2CNode(m_i2cNode);
-    if (m_config.HasConverter())
-        view.SetChannelSource(this);
+    // Real outputs: measuring never stands still, even with no converter.
+    view.SetChannelSource(this);
     SetStatus(kNichtVerbunden);
     m_reported = {};
-    m_worker->Start(view.m_nAbfragezeit, SwitchedOn(view));
+    m_seen = {};
+    m_nNoReadingsS = 0;
+    m_sentLimits = Limits(view);
+    m_worker->Start(SwitchedOn(view), m_sentLimits);
+    m_sweepWatch->start();
     if (m_simulator)
         m_simulator->SetLayout(m_layout.get());
 }
@@ -210,22 +220,44 @@ void CHardwareModule::OnViewClosing(CVelkorView& view)
         m_lastWritten = m_worker->WrittenOutputs();
         m_worker.reset();
     }
+    m_sweepWatch->stop();
     m_view = nullptr;
     SetStatus(kNichtVerbunden);
     if (next)
         Connect(*next, false);
 }
 
+CHardwareWorker::Limits CHardwareModule::Limits(const CVelkorView& view) const
+{
+    CHardwareWorker::Limits cutoff{};
+    for (int i = 0; i < HardwareConfig::kChannels; ++i)
+        cutoff[i] = view.m_dAbschaltstrom[i];
+    return cutoff;
+}
+
+void CHardwareModule::SendOutputs(const CVelkorView& view)
+{
+    m_worker->SetOutputs(SwitchedOn(view), m_seen);
+}
+
 void CHardwareModule::OnChannelEvent(CVelkorView& view, ChannelEvent, int, double)
 {
     if (&view == m_view && m_worker)
-        m_worker->SetOutputs(SwitchedOn(view));
+        SendOutputs(view);
 }
 
-void CHardwareModule::OnMeasured(CVelkorView& view)
+void CHardwareModule::OnMeasured(CVelkorView&) {}
+
+void CHardwareModule::OnSettingsChanged(CVelkorView& view)
 {
-    if (&view == m_view && m_worker)
-        m_worker->SetPeriod(view.m_nAbfragezeit);
+    if (&view != m_view || !m_worker)
+        return;
+    const CHardwareWorker::Limits cutoff = Limits(view);
+    if (cutoff != m_sentLimits) {
+        m_sentLimits = cutoff;
+        m_worker->SetLimits(cutoff);
+    }
+    OnWorkerStatus(); // the slow-display hint
 }
 
 bool CHardwareModule::ReadCurrent(int nChannel, double& current, bool& stale)
@@ -233,15 +265,90 @@ bool CHardwareModule::ReadCurrent(int nChannel, double& current, bool& stale)
     return m_worker && m_worker->Reading(nChannel, current, stale);
 }
 
+bool CHardwareModule::ReadSample(int nChannel, Sample& sample)
+{
+    CHardwareWorker::Sample s;
+    if (!m_worker || !m_worker->GetSample(nChannel, s, true))
+        return false;
+    sample.current = s.current;
+    sample.stale = s.stale;
+    sample.peak = s.peak;
+    sample.ageMs = s.ageMs;
+    return true;
+}
+
+bool CHardwareModule::TripsChannel(int nChannel) const
+{
+    return m_worker && m_config.channel[nChannel - 1].bConverter;
+}
+
+void CHardwareModule::DeliverTrips()
+{
+    if (!m_worker || !m_view)
+        return;
+    for (const CHardwareWorker::Trip& t : m_worker->TakeTrips()) {
+        m_seen[t.nChannel - 1] = t.nCount;
+        const ScopedEventTime at(
+            std::chrono::duration_cast<std::chrono::milliseconds>(t.written.time_since_epoch())
+                .count());
+        m_view->OnBusTrip(t.nChannel, t.current);
+    }
+}
+
+void CHardwareModule::CheckSweeps()
+{
+    if (!m_worker || !m_view || m_worker->GetStatus().state != CHardwareWorker::State::Connected)
+        return;
+    const auto since = CHardwareWorker::Clock::now() - m_worker->LastSweep();
+    const int s = int(std::chrono::duration_cast<std::chrono::seconds>(since).count());
+    const int was = m_nNoReadingsS;
+    m_nNoReadingsS = s >= kNoReadingsAfterS ? s : 0;
+    if (was == 0 && m_nNoReadingsS != 0)
+        NotifyHardwareEvent(*m_view, ChannelEvent::TransferError, 0, 0.0,
+                            QStringLiteral("keine Messwerte seit %1 s").arg(m_nNoReadingsS));
+    else if (was != 0 && m_nNoReadingsS == 0)
+        NotifyHardwareEvent(*m_view, ChannelEvent::TransferRestored, 0, 0.0,
+                            QStringLiteral("Messwerte kommen wieder"));
+    if (was != m_nNoReadingsS)
+        OnWorkerStatus();
+}
+
+// What the pane says while the bus is open: the worst first.
+QString CHardwareModule::ConnectedText(const CHardwareWorker::Status& st) const
+{
+    QString text = kVerbunden;
+    if (m_nNoReadingsS)
+        text = QStringLiteral("Hardware: keine Messwerte seit %1 s").arg(m_nNoReadingsS);
+    else if (const auto bad = std::find_if(st.unconfirmed.begin(), st.unconfirmed.end(),
+                                           [](std::uint8_t a) { return a != 0; });
+             bad != st.unconfirmed.end())
+        text = QStringLiteral("Hardware: Ausgang nicht bestätigt (Kanal %1, Gerät %2)")
+                   .arg(int(bad - st.unconfirmed.begin()) + 1)
+                   .arg(HexAddress(*bad));
+    else if (st.nError)
+        text = QStringLiteral("Hardware: %1").arg(HardwareErrorText(st.nError, st.nDetail, m_config));
+    if (m_view && m_view->m_nAbfragezeit > kSlowDisplayMs)
+        text += QStringLiteral(" – Anzeige nur alle %1 s, der Schutz misst alle %2 ms")
+                    .arg(m_view->m_nAbfragezeit / 1000)
+                    .arg(m_worker ? m_worker->PeriodMs() : unsigned(m_config.nSweepMs));
+    return text;
+}
+
 // Runs queued on the user thread, never inside a view callback.
 void CHardwareModule::OnWorkerStatus()
 {
+    if (!m_worker)
+        return;
+    DeliverTrips();
     if (!m_worker)
         return;
     const CHardwareWorker::Status st = m_worker->GetStatus();
     switch (st.state) {
     case CHardwareWorker::State::Failed:
         SetStatus(kNichtVerbunden);
+        // Nothing is read or switched: the window goes on with its test sources.
+        if (m_view && m_view->ChannelSource() == this)
+            m_view->SetChannelSource(nullptr);
         if (!m_bFailureShown) {
             m_bFailureShown = true;
             QString hint = st.nError == 13 ? m_config.AccessHint() : QString();
@@ -254,9 +361,7 @@ void CHardwareModule::OnWorkerStatus()
         }
         break;
     case CHardwareWorker::State::Connected:
-        SetStatus(st.nError == 0 ? kVerbunden
-                                 : QStringLiteral("Hardware: %1")
-                                       .arg(HardwareErrorText(st.nError, st.nDetail, m_config)));
+        SetStatus(ConnectedText(st));
         ReportTransferChanges(st);
         break;
     default:
@@ -274,15 +379,34 @@ void CHardwareModule::ReportTransferChanges(const CHardwareWorker::Status& st)
         if (now == was)
             return;
         const double current = nChannel ? view.m_channel[nChannel - 1].m_dStrom : 0.0;
+        // A failed output write names itself as one.
+        const QString what = nChannel ? QString() : QStringLiteral("Schaltausgang: ");
         if (now.nError)
             NotifyHardwareEvent(view, ChannelEvent::TransferError, nChannel, current,
-                                FailureText(now, m_config));
+                                what + FailureText(now, m_config));
         else
-            NotifyHardwareEvent(view, ChannelEvent::TransferRestored, nChannel, current, QString());
+            NotifyHardwareEvent(view, ChannelEvent::TransferRestored, nChannel, current, what);
     };
     for (int i = 0; i < CHardwareWorker::kChannels; ++i)
         report(m_reported.channel[i], st.channel[i], i + 1);
     report(m_reported.output, st.output, 0);
+    for (int i = 0; i < CHardwareWorker::kChannels; ++i) {
+        const std::uint8_t was = m_reported.unconfirmed[i];
+        const std::uint8_t now = st.unconfirmed[i];
+        if (was == now)
+            continue;
+        const double current = view.m_channel[i].m_dStrom;
+        if (now)
+            NotifyHardwareEvent(view, ChannelEvent::OutputUnconfirmed, i + 1, current,
+                                QStringLiteral("Ausgang nicht bestätigt: Kanal %1, Gerät %2")
+                                    .arg(i + 1)
+                                    .arg(HexAddress(now)));
+        else
+            NotifyHardwareEvent(view, ChannelEvent::TransferRestored, i + 1, current,
+                                QStringLiteral("Ausgang bestätigt: Kanal %1, Gerät %2")
+                                    .arg(i + 1)
+                                    .arg(HexAddress(was)));
+    }
     m_reported = st;
 }
 

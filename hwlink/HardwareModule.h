@@ -20,6 +20,7 @@ class CSimLayout;
 class CSimulatorWnd;
 class QLabel;
 class QObject;
+class QTimer;
 
 class CHardwareModule : public CCmdTarget, public IViewListener, public IChannelSource
 {
@@ -57,11 +58,19 @@ public:
     CSimulatorWnd* SimulatorWindow() const;
 
     bool ReadCurrent(int nChannel, double& current, bool& stale) override;
+    bool ReadSample(int nChannel, Sample& sample) override;
+    bool TripsChannel(int nChannel) const override;
     void OnViewOpened(CVelkorView& view) override;
     void OnViewClosing(CVelkorView& view) override;
     void OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel,
                         double current) override;
     void OnMeasured(CVelkorView& view) override;
+    void OnSettingsChanged(CVelkorView& view) override;
+
+    // Seconds since the last completed sweep beyond which the status says so.
+    static constexpr int kNoReadingsAfterS = 2;
+    // An Abfragezeit above this gets a hint that only the display is slow.
+    static constexpr quint32 kSlowDisplayMs = 10000;
 
 private:
     void CreateStatusPane();
@@ -71,6 +80,13 @@ private:
     void Connect(CVelkorView& view, bool bFirstUpdate);
     void SetStatus(const QString& text);
     void OnWorkerStatus();
+    // Hands the trips the worker made to the view, oldest first.
+    void DeliverTrips();
+    // Once a second: whether sweeps still come.
+    void CheckSweeps();
+    QString ConnectedText(const CHardwareWorker::Status& st) const;
+    CHardwareWorker::Limits Limits(const CVelkorView& view) const;
+    void SendOutputs(const CVelkorView& view);
     // Tells the listeners (the journal) which failures began or ended.
     void ReportTransferChanges(const CHardwareWorker::Status& st);
     CHardwareWorker::Outputs SwitchedOn(const CVelkorView& view) const;
@@ -94,5 +110,9 @@ private:
     bool m_bFailureShown = false;
     QStringList m_refusedSettings;       // stored keys not taken, until the first window shows them
     CHardwareWorker::Status m_reported;  // the failures last told to the listeners
+    CHardwareWorker::TripCounts m_seen{}; // per channel, the trips the view has shown
+    CHardwareWorker::Limits m_sentLimits{};
+    int m_nNoReadingsS = 0; // seconds without a sweep, once past the bound; 0: sweeps come
+    QTimer* m_sweepWatch = nullptr; // child of m_context
     QPointer<CSimulatorWnd> m_simulator; // owned by the frame when there is one
 };

@@ -39,6 +39,8 @@ QColor MarkerColour(ChannelEvent kind)
         return QColor(90, 90, 90);
     case ChannelEvent::TransferError:
         return QColor(230, 130, 0);
+    case ChannelEvent::OutputUnconfirmed:
+        return QColor(200, 0, 0);
     case ChannelEvent::TransferRestored:
         return QColor(0, 90, 200);
     case ChannelEvent::Message:

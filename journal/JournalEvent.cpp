@@ -23,6 +23,7 @@ const char* const kKindTexts[kEventKinds] = {
     "Übertragungsfehler",
     "Übertragung wieder in Ordnung",
     "Meldung",
+    "Ausgang nicht bestätigt",
 };
 
 // Reads exactly the form FormatEventTime writes.

@@ -20,7 +20,7 @@ struct JournalEvent
     QString strDetail; // what failed, for transfer errors
 };
 
-constexpr int kEventKinds = 11;
+constexpr int kEventKinds = 12;
 // German label of a kind, as shown and as written to the file.
 QString EventKindText(ChannelEvent kind);
 std::optional<ChannelEvent> EventKindFromText(const QString& text);

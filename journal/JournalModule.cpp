@@ -163,6 +163,9 @@ void CJournalModule::RecordEvent(CVelkorView& view, ChannelEvent kind, int nChan
 {
     JournalEvent ev;
     ev.time = CurrentLocalTime();
+    // A trip on the bus is told afterwards: it happened when the output went off.
+    if (const qint64 at = CurrentEventTime(); at != 0)
+        ev.time = ev.time.addMSecs(at - ev.time.toMSecsSinceEpoch());
     ev.nChannel = nChannel;
     ev.strName = nChannel >= 1 && nChannel <= 16 ? view.m_strName[nChannel - 1] : QString();
     ev.dCurrent = ShownCurrent(current);
@@ -229,20 +232,11 @@ void CJournalModule::OnMeasured(CVelkorView& view)
     AddHistoryPoint(view, currents);
 }
 
-// The shown numbers stand still, but a hardware source goes on reading: the
-// curve shows the short going away and the automatic switch-on.
+// With test values the shown numbers stand still after a cutoff; the curve
+// goes on with them once a second. (A hardware source never stands still.)
 void CJournalModule::OnStandstill(CVelkorView& view)
 {
-    double currents[CViewHistory::kChannels];
-    IChannelSource* source = view.ChannelSource();
-    for (int i = 0; i < CViewHistory::kChannels; ++i) {
-        double reading = 0.0;
-        bool stale = false;
-        currents[i] = source && source->ReadCurrent(i + 1, reading, stale)
-                          ? ShownCurrent(reading)
-                          : view.m_channel[i].m_dAnzeigestrom;
-    }
-    AddHistoryPoint(view, currents);
+    OnMeasured(view);
 }
 
 void CJournalModule::AddHistoryPoint(CVelkorView& view, const double* currents)

@@ -159,14 +159,15 @@ void TestHwLinkAdapter::unpluggedAdapterGoesStaleAndResumes()
     for (int k = 1; k <= 16; ++k)
         QVERIFY(v.IsStale(k));
     QCOMPARE(v.m_channel[0].m_dStrom, Raw(41)); // the last good reading stays
-    QTRY_COMPARE(Count(journal, ChannelEvent::TransferError), 16);
+    // Every input, and the outputs that can no longer be read back.
+    QTRY_COMPARE(Count(journal, ChannelEvent::TransferError), 17);
     const long sweeps = hw.Worker()->Sweeps();
     QTRY_VERIFY(hw.Worker()->Sweeps() > sweeps + 1); // measuring goes on
     QCOMPARE(sink.boxes.size(), 0);
 
     a.node.SetPlugged(true); // the same node again
     QTRY_COMPARE(hw.StatusText(), QStringLiteral("Hardware: verbunden"));
-    QTRY_COMPARE(Count(journal, ChannelEvent::TransferRestored), 16);
+    QTRY_COMPARE(Count(journal, ChannelEvent::TransferRestored), 17);
     v.OnTimer(1);
     QVERIFY(!v.IsStale(1));
     rig.Close();

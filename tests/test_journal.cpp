@@ -468,8 +468,8 @@ void TestJournal::historyIsPerViewAndDroppedOnClose()
     QCOMPARE(journal.History(&b.view)->Size(), 2);
 }
 
-// Measuring stands still at a cutoff; the history goes on once a second with
-// what the channels show, or with a hardware source's readings.
+// With test values measuring stands still at a cutoff, and the history goes
+// on once a second with what the channels show.
 void TestJournal::historyGoesOnThroughACutoff()
 {
     struct Source : IChannelSource
@@ -501,13 +501,17 @@ void TestJournal::historyGoesOnThroughACutoff()
     QVERIFY(h->Current(4, 2) > 4.5f);
     QCOMPARE(h->Current(4, 1), 2.0f);
 
+    // A hardware source never stands still: taking one over ends the
+    // standstill, and the ticks record its readings again.
     Source source;
     p.view.SetChannelSource(&source);
+    QVERIFY(p.view.IsTimerRunning(CVelkorView::kMessTimer));
     source.value = 0.4567;
+    p.view.OnTimer(1);
     p.view.OnTimer(4);
     QCOMPARE(h->Size(), 6);
     QCOMPARE(h->Current(5, 5), 0.45f);
-    QCOMPARE(p.view.m_channel[4].m_dAnzeigestrom, 0.0); // the shown number stands still
+    QCOMPARE(p.view.m_channel[4].m_dAnzeigestrom, 0.45);
     p.view.SetChannelSource(nullptr);
 }
 

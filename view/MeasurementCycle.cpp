@@ -7,6 +7,9 @@
 #include "view/Truncate.h"
 #include "view/VelkorView.h"
 
+#include <algorithm>
+#include <iterator>
+
 using namespace korva_view;
 
 namespace {
@@ -63,6 +66,8 @@ void CVelkorView::OnMesstakt()
     m_channel[2].m_dStrom = NextRampValue();
     if (m_pSource)
         TakeSourceReadings();
+    else
+        std::fill(std::begin(m_nAlterMs), std::end(m_nAlterMs), -1);
     // Energy is counted once a second whatever the polling interval; re-arming
     // here would starve the consumption timer below 1000 ms.
     if (!IsTimerRunning(kVerbrauchTimer))
@@ -80,8 +85,18 @@ void CVelkorView::OnMesstakt()
 // Channels the other source reads take its latest value; the rest keep the test sources.
 void CVelkorView::TakeSourceReadings()
 {
-    for (int i = 0; i < kChannels; ++i)
-        TakeSourceReading(i);
+    for (int i = 0; i < kChannels; ++i) {
+        IChannelSource::Sample s;
+        if (!m_pSource->ReadSample(i + 1, s)) {
+            m_nAlterMs[i] = -1;
+            continue;
+        }
+        m_channel[i].m_dStrom = s.current;
+        SetStale(i + 1, s.stale);
+        m_nAlterMs[i] = s.ageMs;
+        m_dSpitze[i] = s.peak;
+        m_bSpitze[i] = true;
+    }
 }
 
 void CVelkorView::TakeSourceReading(int i)
@@ -101,13 +116,29 @@ void CVelkorView::MeasureChannel(int i)
     ChannelState& ch = m_channel[i];
     m_dlgVerbrauch.m_dLeistung[i] = TruncTo(ch.m_dStrom * kSpannung, 100.0);
     ch.m_dAnzeigestrom = TruncTo(ch.m_dStrom, 100.0);
-    if (ch.m_dAnzeigestrom >= m_dlgMaximalwerte.m_dMax[i])
-        m_dlgMaximalwerte.m_dMax[i] = ch.m_dAnzeigestrom;
+    // A short between two ticks still shows as the peak it was on the bus.
+    double peak = ch.m_dAnzeigestrom;
+    if (m_bSpitze[i]) {
+        peak = std::max(peak, TruncTo(m_dSpitze[i], 100.0));
+        m_bSpitze[i] = false;
+    }
+    if (peak >= m_dlgMaximalwerte.m_dMax[i])
+        m_dlgMaximalwerte.m_dMax[i] = peak;
     m_dlgZoom.m_dStrom[i] = TruncTo(ch.m_dAnzeigestrom, 10.0);
 }
 
 // Bar, colour and cutoff of one channel, all from the untruncated current.
+// A channel the bus protects is cut off when the bus says so; in hardware
+// mode a channel already cut off is not cut again while it stays high, as
+// measuring goes on.
 void CVelkorView::ShowBar(int i)
+{
+    const bool bCut = PaintBar(i);
+    if (bCut && !BusTrips(i) && !(IsHardwareMode() && m_channel[i].m_bAbgeschaltet == 1))
+        CutOff(i);
+}
+
+bool CVelkorView::PaintBar(int i)
 {
     ChannelState& ch = m_channel[i];
     ch.m_dBalken = TruncToInt(100.0 / m_dMaximalstrom[i] * ch.m_dStrom);
@@ -122,8 +153,19 @@ void CVelkorView::ShowBar(int i)
         bar->SetPos(int(ch.m_dBalken));
         bar->SendMessage(PBM_SETBARCOLOR, 0, qintptr(colour));
     }
-    if (bCut)
-        CutOff(i);
+    return bCut;
+}
+
+void CVelkorView::OnBusTrip(int nChannel, double current)
+{
+    const int i = nChannel - 1;
+    m_channel[i].m_dStrom = current;
+    SetStale(nChannel, false);
+    m_nAlterMs[i] = 0;
+    MeasureChannel(i);
+    PaintBar(i);
+    CutOff(i);
+    UpdateData(false);
 }
 
 // Every channel at or above its Abschaltstrom is cut off, each with its own
@@ -133,8 +175,12 @@ void CVelkorView::CutOff(int i)
     ShowSwitch(i, false);
     MessageBeep(kEinfacherPiep);
     m_channel[i].m_bAbgeschaltet = 1;
-    KillTimer(kMessTimer);
-    SetTimer(kAutomatikTimer, quint64(m_nTimerzeitMs));
+    if (!IsHardwareMode()) {
+        KillTimer(kMessTimer);
+        SetTimer(kAutomatikTimer, quint64(m_nTimerzeitMs));
+    } else if (m_nTimerzeitMs > 0) {
+        SetTimer(kAutomatikTimer, quint64(m_nTimerzeitMs)); // 0: stays off, nothing to time
+    }
     NotifyChannelEvent(*this, ChannelEvent::Cutoff, i + 1, m_channel[i].m_dStrom);
 }
 

@@ -168,6 +168,14 @@ void CVelkorView::SeedFromDocument(const CVelkorDoc& doc)
     m_dlgCon.m_nStopWert = m_nStopWert;
 }
 
+void CVelkorView::SetChannelSource(IChannelSource* pSource)
+{
+    m_pSource = pSource;
+    // A window taking over the hardware may stand still after a cutoff.
+    if (pSource && GetDocument() && !IsTimerRunning(kMessTimer))
+        SetTimer(kMessTimer, m_nAbfragezeit);
+}
+
 void CVelkorView::SetStale(int nChannel, bool bStale)
 {
     const int i = nChannel - 1;

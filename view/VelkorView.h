@@ -83,9 +83,18 @@ public:
     // Whether the channel shows its on image.
     bool IsSwitchedOn(int nChannel) const;
 
-    // Another source of present currents (hardware); nullptr: the test sources.
-    void SetChannelSource(IChannelSource* pSource) { m_pSource = pSource; }
+    // Another source of present currents (hardware); nullptr: the test
+    // sources. With a source, measuring never stands still.
+    void SetChannelSource(IChannelSource* pSource);
     IChannelSource* ChannelSource() const { return m_pSource; }
+    // Hardware mode: real outputs follow the view, and a cutoff no longer
+    // stops the measuring of the other channels.
+    bool IsHardwareMode() const { return m_pSource != nullptr; }
+    // The bus has written the channel's output off at this reading: the
+    // cutoff as the view's own tick would have found it.
+    void OnBusTrip(int nChannel, double current);
+    // Age of the reading the last tick took, in ms; -1 with test values.
+    long long ReadingAgeMs(int nChannel) const { return m_nAlterMs[nChannel - 1]; }
     // Marks the channel's number as a stale reading (1 ... 16).
     void SetStale(int nChannel, bool bStale);
     bool IsStale(int nChannel) const { return m_bStale[nChannel - 1]; }
@@ -132,7 +141,10 @@ private:
     void MeasureChannel(int i);
     void TakeSourceReadings();
     void TakeSourceReading(int i); // nothing without a source
+    // Bar position and colour; true when the channel is at its Abschaltstrom.
+    bool PaintBar(int i);
     void ShowBar(int i);
+    bool BusTrips(int i) const { return m_pSource && m_pSource->TripsChannel(i + 1); }
     void CutOff(int i);
 
     // Switching.
@@ -145,6 +157,11 @@ private:
 
     IChannelSource* m_pSource = nullptr;
     bool m_bStale[kChannels] = {};
+    long long m_nAlterMs[kChannels] = {-1, -1, -1, -1, -1, -1, -1, -1,
+                                       -1, -1, -1, -1, -1, -1, -1, -1};
+    // The source's highest reading since the last tick, for the peak.
+    double m_dSpitze[kChannels] = {};
+    bool m_bSpitze[kChannels] = {};
     // The on images, looked up once: add-ons ask on every tick.
     const QWidget* m_pOnImage[kChannels] = {};
     bool m_bAlleEin = false; // inside all-on: single switch-ons are not reported

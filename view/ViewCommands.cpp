@@ -44,6 +44,7 @@ void CVelkorView::OnParameter(int nChannel)
     m_dlgZoom.m_dSkalaMitte[i] = m_dSkalaOben[i] / 2.0;
     m_dSkalaMitte[i] = m_dlgZoom.m_dSkalaMitte[i];
     UpdateData(false);
+    NotifySettingsChanged(*this);
 }
 
 void CVelkorView::OnTimerzeit()
@@ -57,6 +58,7 @@ void CVelkorView::OnTimerzeit()
     }
     m_nTimerzeitMs = SecondsToMs(m_nTimerzeit);
     UpdateData(false);
+    NotifySettingsChanged(*this);
 }
 
 void CVelkorView::OnAbfragezeit()
@@ -69,7 +71,11 @@ void CVelkorView::OnAbfragezeit()
         pDoc->m_nAbfragezeit = m_nAbfragezeit;
         pDoc->SetModifiedFlag(true);
     }
+    // Real outputs: a new period counts from now, not from the next switch-on.
+    if (IsHardwareMode() && IsTimerRunning(kMessTimer))
+        SetTimer(kMessTimer, m_nAbfragezeit);
     UpdateData(false);
+    NotifySettingsChanged(*this);
 }
 
 void CVelkorView::RunDisplayDialog(CDialog& dlg)

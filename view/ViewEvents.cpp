@@ -61,6 +61,12 @@ void NotifyStandstill(CVelkorView& view)
         l->OnStandstill(view);
 }
 
+void NotifySettingsChanged(CVelkorView& view)
+{
+    for (IViewListener* l : QList<IViewListener*>(listeners()))
+        l->OnSettingsChanged(view);
+}
+
 void NotifyHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
                          const QString& detail)
 {
@@ -81,4 +87,29 @@ ScopedSwitchOrigin::ScopedSwitchOrigin(const QString& origin) : m_previous(curre
 ScopedSwitchOrigin::~ScopedSwitchOrigin()
 {
     currentOrigin() = m_previous;
+}
+
+namespace {
+
+qint64& currentEventTime()
+{
+    static qint64 t = 0;
+    return t;
+}
+
+} // namespace
+
+qint64 CurrentEventTime()
+{
+    return currentEventTime();
+}
+
+ScopedEventTime::ScopedEventTime(qint64 msecsSinceEpoch) : m_previous(currentEventTime())
+{
+    currentEventTime() = msecsSinceEpoch;
+}
+
+ScopedEventTime::~ScopedEventTime()
+{
+    currentEventTime() = m_previous;
 }

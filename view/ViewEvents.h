@@ -21,6 +21,7 @@ enum class ChannelEvent
     TransferError,    // hardware: a channel's input (or, channel 0, an output) failed
     TransferRestored, // hardware: it works again
     Message,          // a message the unattended program could not show; channel 0
+    OutputUnconfirmed, // hardware: an output switched off reads back on
 };
 
 class IViewListener
@@ -35,6 +36,8 @@ public:
     virtual void OnChannelEvent(CVelkorView&, ChannelEvent, int /*nChannel*/, double /*current*/) {}
     // After every measurement tick, with the new shown currents in place.
     virtual void OnMeasured(CVelkorView&) {}
+    // A dialog changed the limits, the Abfragezeit or the Timerzeit.
+    virtual void OnSettingsChanged(CVelkorView&) {}
     // Once a second while measuring stands still after a cutoff: the shown
     // currents stay as they were, a hardware source's readings go on.
     virtual void OnStandstill(CVelkorView&) {}
@@ -54,6 +57,25 @@ public:
     // True when the source has a reading for the channel (1 ... 16); stale
     // marks a reading kept from before a failed transfer.
     virtual bool ReadCurrent(int nChannel, double& current, bool& stale) = 0;
+
+    struct Sample
+    {
+        double current = 0.0;
+        bool stale = false;
+        double peak = 0.0;    // the highest reading since the last tick took it
+        long long ageMs = -1; // -1: no reading yet, or no age known
+    };
+    // The tick's reading: with the peak since the last tick and its age.
+    virtual bool ReadSample(int nChannel, Sample& sample)
+    {
+        if (!ReadCurrent(nChannel, sample.current, sample.stale))
+            return false;
+        sample.peak = sample.current;
+        return true;
+    }
+    // True when the source itself cuts the channel off at its Abschaltstrom
+    // (the bus does, in hardware mode) and tells the view with OnBusTrip.
+    virtual bool TripsChannel(int /*nChannel*/) const { return false; }
 };
 
 void AddViewListener(IViewListener* listener);
@@ -65,9 +87,25 @@ void NotifyViewClosing(CVelkorView& view);
 void NotifyChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current);
 void NotifyMeasured(CVelkorView& view);
 void NotifyStandstill(CVelkorView& view);
+void NotifySettingsChanged(CVelkorView& view);
 // Used by the hardware add-on.
 void NotifyHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel, double current,
                          const QString& detail);
+
+// When an event happened, when it is reported later (a trip on the bus):
+// milliseconds since the epoch, 0 for now.
+qint64 CurrentEventTime();
+class ScopedEventTime
+{
+public:
+    explicit ScopedEventTime(qint64 msecsSinceEpoch);
+    ~ScopedEventTime();
+    ScopedEventTime(const ScopedEventTime&) = delete;
+    ScopedEventTime& operator=(const ScopedEventTime&) = delete;
+
+private:
+    qint64 m_previous;
+};
 
 // Who switches: empty for the window itself; a command path from outside (the
 // web panel, MQTT) names itself for the time of its call, and the journal
