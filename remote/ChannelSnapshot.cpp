@@ -26,6 +26,13 @@ ChannelSnapshot TakeSnapshot(const CVelkorView& view, const QString& station)
     return snap;
 }
 
+bool ChannelRecord::SameButAge(const ChannelRecord& o) const
+{
+    ChannelRecord aged = o;
+    aged.nAgeMs = nAgeMs;
+    return *this == aged;
+}
+
 bool Overwrite(ChannelRecord& to, const ChannelRecord& values, const QString& name)
 {
     bool bChanged = false;
@@ -43,6 +50,7 @@ bool Overwrite(ChannelRecord& to, const ChannelRecord& values, const QString& na
     set(to.bCutOff, values.bCutOff);
     set(to.bAlarm, values.bAlarm);
     set(to.bStale, values.bStale);
+    to.nAgeMs = values.nAgeMs;
     set(to.dMaximalstrom, values.dMaximalstrom);
     set(to.dAlarmstrom, values.dAlarmstrom);
     set(to.dAbschaltstrom, values.dAbschaltstrom);
@@ -70,6 +78,7 @@ bool ReadChannels(const CVelkorView& view, ChannelRecords& channels)
         n.bCutOff = ch.m_bAbgeschaltet != 0;
         n.bAlarm = ch.m_dStrom >= view.m_dAlarmstrom[i];
         n.bStale = view.IsStale(i + 1);
+        n.nAgeMs = view.ReadingAgeMs(i + 1);
         n.dMaximalstrom = view.m_dMaximalstrom[i];
         n.dAlarmstrom = view.m_dAlarmstrom[i];
         n.dAbschaltstrom = view.m_dAbschaltstrom[i];

@@ -20,6 +20,9 @@ struct ChannelRecord
     bool bCutOff = false;  // cut off: the short-circuit lock holds
     bool bAlarm = false;   // at or above the Alarmstrom: the bar is not green
     bool bStale = false;   // a reading kept from before a failed transfer
+    // Age of the reading at the snapshot's time, ms; -1 for test values.
+    // It changes with every sweep, so on its own it is no change.
+    long long nAgeMs = -1;
     double dMaximalstrom = 0.0;
     double dAlarmstrom = 0.0;
     double dAbschaltstrom = 0.0;
@@ -27,6 +30,7 @@ struct ChannelRecord
     quint32 nBarRgb = 0; // the bar's colour, 0xRRGGBB
 
     bool operator==(const ChannelRecord&) const = default;
+    bool SameButAge(const ChannelRecord& o) const;
 };
 
 struct ChannelSnapshot

@@ -46,7 +46,7 @@ void CMqttPublisher::Connected()
                 for (const MqttRetained& m : MqttDiscovery(m_config))
                     Send(m.topic, m.payload, 1, true);
             }
-            m_sent = {};
+            m_sentRecord = {};
             PublishAll();
         },
         Qt::QueuedConnection);
@@ -72,10 +72,13 @@ void CMqttPublisher::Drain()
     if (!snap)
         return;
     for (int i = 0; i < ChannelSnapshot::kChannels; ++i) {
-        m_state[i] = MqttChannelState(snap->channels[i]);
-        if (m_state[i] != m_sent[i] &&
-            Send(m_root + "channel/" + QByteArray::number(i + 1) + "/state", m_state[i], 0, true))
-            m_sent[i] = m_state[i];
+        const ChannelRecord& r = snap->channels[i];
+        m_state[i] = MqttChannelState(r);
+        m_stateRecord[i] = r;
+        if ((!m_sentRecord[i] || !m_sentRecord[i]->SameButAge(r)) &&
+            Send(m_root + "channel/" + QByteArray::number(i + 1) + "/state", m_state[i], 0, true)) {
+            m_sentRecord[i] = r;
+        }
     }
 }
 
@@ -84,7 +87,8 @@ void CMqttPublisher::PublishAll()
 {
     for (int i = 0; i < ChannelSnapshot::kChannels; ++i) {
         if (!m_state[i].isEmpty() &&
-            Send(m_root + "channel/" + QByteArray::number(i + 1) + "/state", m_state[i], 0, true))
-            m_sent[i] = m_state[i];
+            Send(m_root + "channel/" + QByteArray::number(i + 1) + "/state", m_state[i], 0, true)) {
+            m_sentRecord[i] = m_stateRecord[i];
+        }
     }
 }

@@ -13,6 +13,7 @@
 #include <QVector>
 #include <array>
 #include <atomic>
+#include <optional>
 
 class CMqttClient;
 class QTimer;
@@ -48,7 +49,9 @@ private:
     CStateMailbox m_mailbox{kMaxWaitingEvents};
     // On this object's thread only.
     std::array<QByteArray, ChannelSnapshot::kChannels> m_state; // newest payloads
-    std::array<QByteArray, ChannelSnapshot::kChannels> m_sent;  // what the broker holds
+    ChannelRecords m_stateRecord; // the records behind m_state
+    // What the broker holds; a reading that only aged is not sent again.
+    std::array<std::optional<ChannelRecord>, ChannelSnapshot::kChannels> m_sentRecord;
     QTimer* m_refresh = nullptr;
     QTimer* m_collect = nullptr;
     std::atomic<quint64> m_nSent{0};

@@ -1,5 +1,7 @@
 #include "remote/WebJson.h"
 
+#include <algorithm>
+
 namespace {
 
 QString Colour(quint32 rgb)
@@ -14,7 +16,8 @@ QJsonObject ChannelStateJson(const ChannelRecord& r)
     return {{QStringLiteral("name"), r.strName}, {QStringLiteral("current"), r.dCurrent},
             {QStringLiteral("power"), r.dPower}, {QStringLiteral("energy"), r.dEnergy},
             {QStringLiteral("on"), r.bOn},       {QStringLiteral("cutoff"), r.bCutOff},
-            {QStringLiteral("alarm"), r.bAlarm}, {QStringLiteral("stale"), r.bStale}};
+            {QStringLiteral("alarm"), r.bAlarm}, {QStringLiteral("stale"), r.bStale},
+            {QStringLiteral("age_ms"), r.nAgeMs < 0 ? QJsonValue() : QJsonValue(r.nAgeMs)}};
 }
 
 QJsonObject ChannelJson(const ChannelRecord& r)
@@ -29,11 +32,16 @@ QJsonObject ChannelJson(const ChannelRecord& r)
     return o;
 }
 
-QJsonObject StateJson(const ChannelSnapshot& snap)
+QJsonObject StateJson(const ChannelSnapshot& snap, const QDateTime& answeredAt)
 {
+    const qint64 since =
+        answeredAt.isValid() && snap.time.isValid() ? std::max<qint64>(snap.time.msecsTo(answeredAt), 0) : 0;
     QJsonArray channels;
-    for (const ChannelRecord& r : snap.channels)
+    for (ChannelRecord r : snap.channels) {
+        if (r.nAgeMs >= 0)
+            r.nAgeMs += since;
         channels.append(ChannelJson(r));
+    }
     return {{QStringLiteral("station"), snap.strStation},
             {QStringLiteral("time"), snap.time.toString(Qt::ISODateWithMs)},
             {QStringLiteral("channels"), channels}};
@@ -43,7 +51,7 @@ QJsonArray ChangedChannelsJson(const ChannelSnapshot& before, const ChannelSnaps
 {
     QJsonArray changed;
     for (int i = 0; i < ChannelSnapshot::kChannels; ++i) {
-        if (before.channels[i] == now.channels[i])
+        if (before.channels[i].SameButAge(now.channels[i]))
             continue;
         const QJsonObject was = ChannelJson(before.channels[i]);
         const QJsonObject is = ChannelJson(now.channels[i]);

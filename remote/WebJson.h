@@ -12,10 +12,11 @@
 // What a channel shows now: the part the web and MQTT states share.
 QJsonObject ChannelStateJson(const ChannelRecord& r);
 QJsonObject ChannelJson(const ChannelRecord& r);
-// {"station", "time", "channels": [...]}
-QJsonObject StateJson(const ChannelSnapshot& snap);
+// {"station", "time", "channels": [...]}. With answeredAt, each reading's
+// "age_ms" counts to that moment rather than to the snapshot's time.
+QJsonObject StateJson(const ChannelSnapshot& snap, const QDateTime& answeredAt = {});
 // The channels whose fields changed, each with "number" and only the changed
-// fields; empty when nothing changed.
+// fields; empty when nothing changed. A reading that only aged is no change.
 QJsonArray ChangedChannelsJson(const ChannelSnapshot& before, const ChannelSnapshot& now);
 
 QJsonObject JournalEventJson(const JournalEvent& ev);

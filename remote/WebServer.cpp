@@ -307,7 +307,7 @@ QHttpServerResponse CWebServer::State()
     if (!m_state)
         return Error(Status::ServiceUnavailable,
                      QStringLiteral("Kein Überwachungsfenster geöffnet"));
-    return Json(StateJson(*m_state));
+    return Json(StateJson(*m_state, QDateTime::currentDateTimeUtc()));
 }
 
 QHttpServerResponse CWebServer::Journal(const QHttpServerRequest& request)
