@@ -158,7 +158,7 @@ CHardwareConfigDlg::CHardwareConfigDlg(const HardwareConfig& config, QWidget* pa
     if (view)
         names = QStringList(std::begin(view->m_strName), std::end(view->m_strName));
     SetChannelNames(names);
-    resize(800, 560);
+    resize(960, 560);
     Fill(config);
 }
 
