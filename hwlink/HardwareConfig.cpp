@@ -93,6 +93,11 @@ HardwareConfig::Refusal HardwareConfig::Check() const
         return {QStringLiteral("Unbekannter Anschluss %1.").arg(nPort), 0, Field::Port};
     if (nPort == I2CAdapter && (nAdapter < 0 || nAdapter > kMaxAdapter))
         return {QStringLiteral("Unbekannter I2C-Adapter %1.").arg(nAdapter), 0, Field::Port};
+    if (nSweepMs < kMinSweepMs || nSweepMs > kMaxSweepMs)
+        return {QStringLiteral("Die Messperiode muss zwischen %1 und %2 ms liegen.")
+                    .arg(kMinSweepMs)
+                    .arg(kMaxSweepMs),
+                0, Field::SweepPeriod};
     std::set<std::pair<int, int>> used;
     for (int i = 0; i < kChannels; ++i) {
         const ChannelWiring& w = channel[i];
@@ -134,6 +139,14 @@ HardwareConfig::Refusal HardwareConfig::Check() const
                             .arg(HexAddress(w.nPort)),
                         k, Field::Bit};
         }
+        // Only a wired channel's delay is ever used, as with its other parts.
+        if ((w.bConverter || w.bOutput) &&
+            (w.nTripDelayMs < 0 || w.nTripDelayMs > ChannelWiring::kMaxTripDelayMs))
+            return {QStringLiteral("Kanal %1: Die Auslöseverzögerung muss zwischen 0 und %2 ms "
+                                   "liegen.")
+                        .arg(k)
+                        .arg(ChannelWiring::kMaxTripDelayMs),
+                    k, Field::TripDelay};
     }
     return {};
 }
@@ -350,6 +363,11 @@ HardwareConfig HardwareConfig::Load(QSettings& s, QStringList* refused)
     r.Port(QStringLiteral("Port"), c.nPort, c.nAdapter);
     if (!r.Ok() && refused)
         refused->last() += QStringLiteral(" Die Hardware bleibt aus.");
+    // A refused period keeps the hardware on at the default one.
+    const int beforeSweep = refused ? int(refused->size()) : 0;
+    c.nSweepMs = r.Integer(QStringLiteral("sweepMs"), c.nSweepMs, kMinSweepMs, kMaxSweepMs);
+    if (refused && refused->size() > beforeSweep)
+        refused->last() += QStringLiteral(" Es gilt die Messperiode von %1 ms.").arg(c.nSweepMs);
 
     std::set<std::pair<int, int>> used; // output bits taken by earlier channels
     for (int i = 0; i < kChannels; ++i) {
@@ -388,6 +406,13 @@ HardwareConfig HardwareConfig::Load(QSettings& s, QStringList* refused)
         } else if (w.bOutput) {
             used.insert({w.nPort, w.nBit});
         }
+        // A refused delay keeps the channel wired; it trips at once.
+        SettingsReader& delay = w.bConverter || w.bOutput ? r : quiet;
+        const int beforeDelay = refused ? int(refused->size()) : 0;
+        w.nTripDelayMs = delay.Integer(QStringLiteral("tripDelayMs"), def.nTripDelayMs, 0,
+                                       ChannelWiring::kMaxTripDelayMs);
+        if (refused && refused->size() > beforeDelay)
+            refused->last() += QStringLiteral(" Kanal %1 löst ohne Verzögerung aus.").arg(k);
         c.channel[i] = w;
     }
     // Anything the checks above missed still never reaches the bus.
@@ -403,6 +428,7 @@ void HardwareConfig::Save(QSettings& s) const
         s.setValue(QStringLiteral("Port"), QStringLiteral("i2c:%1").arg(nAdapter));
     else
         s.setValue(QStringLiteral("Port"), nPort);
+    s.setValue(QStringLiteral("sweepMs"), nSweepMs);
     for (int i = 0; i < kChannels; ++i) {
         const ChannelWiring& w = channel[i];
         s.beginGroup(QStringLiteral("Kanal%1").arg(i + 1));
@@ -414,6 +440,7 @@ void HardwareConfig::Save(QSettings& s) const
         s.setValue(QStringLiteral("AusgangAdresse"), unsigned(w.nPort));
         s.setValue(QStringLiteral("Bit"), w.nBit);
         s.setValue(QStringLiteral("AktivLow"), w.bActiveLow);
+        s.setValue(QStringLiteral("tripDelayMs"), w.nTripDelayMs);
         s.endGroup();
     }
     s.endGroup();

@@ -94,7 +94,8 @@ struct HardwareConfig
 
     // Reads what Save wrote, as strictly as the dialog checks it: a refused
     // key is not used, its channel stays unwired (or the mode off, for the
-    // port), and refused, when given, gets one German sentence per key.
+    // port; a refused sweep period or trip delay falls back to its default),
+    // and refused, when given, gets one German sentence per key.
     static HardwareConfig Load(QSettings& settings, QStringList* refused = nullptr);
     void Save(QSettings& settings) const;
 };

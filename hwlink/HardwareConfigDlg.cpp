@@ -6,12 +6,15 @@
 #include "framework/Messages.h"
 
 #include <algorithm>
+#include <climits>
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
@@ -31,6 +34,7 @@ enum Column
     ColOutputAddress,
     ColBit,
     ColActiveLow,
+    ColTripDelay,
     ColCount
 };
 
@@ -53,6 +57,17 @@ bool ParseAmps(const QString& text, double& value)
     return ok;
 }
 
+// Whole milliseconds. A number beyond int is clamped, so the range check
+// refuses it as too large rather than as no number.
+bool ParseMs(const QString& text, int& value)
+{
+    bool ok = false;
+    const qlonglong v = text.trimmed().toLongLong(&ok, 10);
+    if (ok)
+        value = int(std::clamp<qlonglong>(v, INT_MIN, INT_MAX));
+    return ok;
+}
+
 int ColumnOf(HardwareConfig::Field field)
 {
     using Field = HardwareConfig::Field;
@@ -67,6 +82,8 @@ int ColumnOf(HardwareConfig::Field field)
         return ColOutputAddress;
     case Field::Bit:
         return ColBit;
+    case Field::TripDelay:
+        return ColTripDelay;
     default:
         return ColConverter;
     }
@@ -96,14 +113,16 @@ CHardwareConfigDlg::CHardwareConfigDlg(const HardwareConfig& config, QWidget* pa
     table->setHorizontalHeaderLabels(
         {QStringLiteral("Wandler"), QStringLiteral("Adresse"), QStringLiteral("Eingang"),
          QStringLiteral("Vollausschlag (A)"), QStringLiteral("Ausgang"), QStringLiteral("Adresse"),
-         QStringLiteral("Bit"), QStringLiteral("invertiert")});
+         QStringLiteral("Bit"), QStringLiteral("invertiert"),
+         QStringLiteral("Auslöseverzögerung (ms)")});
     for (int i = 0; i < HardwareConfig::kChannels; ++i) {
         table->setVerticalHeaderItem(i, new QTableWidgetItem);
         Row& r = m_rows[i];
-        r = {new QCheckBox, new QLineEdit, SpinBox(3), new QLineEdit,
-             new QCheckBox, new QLineEdit, SpinBox(7), new QCheckBox};
-        QWidget* cells[ColCount] = {r.converter, r.converterAddress, r.input, r.fullScale,
-                                    r.output,    r.outputAddress,    r.bit,   r.activeLow};
+        r = {new QCheckBox, new QLineEdit, SpinBox(3),    new QLineEdit, new QCheckBox,
+             new QLineEdit, SpinBox(7),    new QCheckBox, new QLineEdit};
+        QWidget* cells[ColCount] = {r.converter, r.converterAddress, r.input,
+                                    r.fullScale, r.output,           r.outputAddress,
+                                    r.bit,       r.activeLow,        r.tripDelay};
         for (int c = 0; c < ColCount; ++c)
             table->setCellWidget(i, c, cells[c]);
     }
@@ -118,8 +137,16 @@ CHardwareConfigDlg::CHardwareConfigDlg(const HardwareConfig& config, QWidget* pa
     connect(buttons, &QDialogButtonBox::accepted, this, &CHardwareConfigDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CHardwareConfigDlg::reject);
 
+    m_sweep = new QLineEdit;
+    m_sweep->setMaximumWidth(80);
+    auto* sweepRow = new QHBoxLayout;
+    sweepRow->addWidget(m_sweep);
+    sweepRow->addWidget(new QLabel(QStringLiteral("ms")));
+    sweepRow->addStretch();
+
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Anschluss:"), m_port);
+    form->addRow(QStringLiteral("Messperiode:"), sweepRow);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(table);
@@ -131,7 +158,7 @@ CHardwareConfigDlg::CHardwareConfigDlg(const HardwareConfig& config, QWidget* pa
     if (view)
         names = QStringList(std::begin(view->m_strName), std::end(view->m_strName));
     SetChannelNames(names);
-    resize(800, 560);
+    resize(960, 560);
     Fill(config);
 }
 
@@ -167,6 +194,7 @@ void CHardwareConfigDlg::Fill(const HardwareConfig& config)
         index = m_port->count() - 1;
     }
     m_port->setCurrentIndex(std::max(index, 0));
+    m_sweep->setText(QString::number(config.nSweepMs));
     const QLocale de = QLocale::system();
     for (int i = 0; i < HardwareConfig::kChannels; ++i) {
         const ChannelWiring& w = config.channel[i];
@@ -179,6 +207,7 @@ void CHardwareConfigDlg::Fill(const HardwareConfig& config)
         r.outputAddress->setText(HexAddress(w.nPort));
         r.bit->setValue(w.nBit);
         r.activeLow->setChecked(w.bActiveLow);
+        r.tripDelay->setText(QString::number(w.nTripDelayMs));
     }
 }
 
@@ -189,6 +218,12 @@ HardwareConfig::Refusal CHardwareConfigDlg::Collect()
     c.nPort = m_port->currentData(kPortRole).toInt();
     if (c.nPort == HardwareConfig::I2CAdapter)
         c.nAdapter = m_port->currentData(kAdapterRole).toInt();
+    if (!ParseMs(m_sweep->text(), c.nSweepMs))
+        return {QStringLiteral("„%1“ ist keine Messperiode. Bitte eine ganze Zahl von %2 bis %3 ms "
+                               "eingeben (z. B. 20).")
+                    .arg(m_sweep->text(), QString::number(HardwareConfig::kMinSweepMs),
+                         QString::number(HardwareConfig::kMaxSweepMs)),
+                0, Field::SweepPeriod};
     for (int i = 0; i < HardwareConfig::kChannels; ++i) {
         const Row& r = m_rows[i];
         ChannelWiring& w = c.channel[i];
@@ -231,6 +266,15 @@ HardwareConfig::Refusal CHardwareConfigDlg::Collect()
                     k, Field::FullScale};
             w.dFullScale = ChannelWiring().dFullScale;
         }
+        if (!ParseMs(r.tripDelay->text(), w.nTripDelayMs)) {
+            if (w.bConverter || w.bOutput)
+                return {QStringLiteral("Kanal %1: „%2“ ist keine Auslöseverzögerung. Bitte eine "
+                                       "ganze Zahl von 0 bis %3 ms eingeben (z. B. 50).")
+                            .arg(QString::number(k), r.tripDelay->text(),
+                                 QString::number(ChannelWiring::kMaxTripDelayMs)),
+                        k, Field::TripDelay};
+            w.nTripDelayMs = ChannelWiring().nTripDelayMs;
+        }
     }
     HardwareConfig::Refusal refusal = c.Check();
     if (refusal.reason.isEmpty())
@@ -241,6 +285,8 @@ HardwareConfig::Refusal CHardwareConfigDlg::Collect()
 QWidget* CHardwareConfigDlg::FieldWidget(int nChannel, HardwareConfig::Field field) const
 {
     using Field = HardwareConfig::Field;
+    if (field == Field::SweepPeriod)
+        return m_sweep;
     if (field == Field::Port || nChannel < 1 || nChannel > HardwareConfig::kChannels)
         return m_port;
     const Row& r = m_rows[nChannel - 1];
@@ -255,6 +301,8 @@ QWidget* CHardwareConfigDlg::FieldWidget(int nChannel, HardwareConfig::Field fie
         return r.outputAddress;
     case Field::Bit:
         return r.bit;
+    case Field::TripDelay:
+        return r.tripDelay;
     default:
         return r.converter;
     }

@@ -29,6 +29,7 @@ public:
         QLineEdit* outputAddress;
         QSpinBox* bit;
         QCheckBox* activeLow;
+        QLineEdit* tripDelay; // ms
     };
 
     // adapters: the kernel's I2C adapters offered besides the parallel ports.
@@ -40,6 +41,7 @@ public:
     void SetChannelNames(const QStringList& names);
     QTableWidget* Table() const { return m_table; }
     QComboBox* PortBox() const { return m_port; }
+    QLineEdit* SweepEdit() const { return m_sweep; }
     const Row& RowOf(int nChannel) const { return m_rows[nChannel - 1]; }
 
     void accept() override;
@@ -52,6 +54,7 @@ private:
     QWidget* FieldWidget(int nChannel, HardwareConfig::Field field) const;
 
     QComboBox* m_port;
+    QLineEdit* m_sweep;
     QTableWidget* m_table;
     Row m_rows[HardwareConfig::kChannels];
     HardwareConfig m_result;

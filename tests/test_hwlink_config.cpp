@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <climits>
 #include <functional>
 
 class TestHwLinkConfig : public QObject
@@ -35,6 +36,9 @@ private slots:
     void storedKeysAreReadStrictly_data();
     void storedKeysAreReadStrictly();
     void storedFormsThatKeepWorking();
+    void refusedPeriodAndDelayFallBack_data();
+    void refusedPeriodAndDelayFallBack();
+    void checkRefusesPeriodAndDelayOutOfRange();
     void refusedKeysAreShownOnceWithTheFirstWindow();
     void addressParsing();
     void outputBytes();
@@ -87,6 +91,23 @@ void TestHwLinkConfig::dialogRefusesAndStaysOpen_data()
         << Edit([](CHardwareConfigDlg& d) { d.RowOf(16).outputAddress->setText("0x100"); })
         << QStringLiteral("Kanal 16: „0x100“ ist keine Ausgangsadresse")
         << Pick([](CHardwareConfigDlg& d) -> QWidget* { return d.RowOf(16).outputAddress; });
+    QTest::newRow("sweep period too short")
+        << Edit([](CHardwareConfigDlg& d) { d.SweepEdit()->setText("4"); })
+        << QStringLiteral("Die Messperiode muss zwischen 5 und 1000 ms liegen.")
+        << Pick([](CHardwareConfigDlg& d) -> QWidget* { return d.SweepEdit(); });
+    QTest::newRow("sweep period no number")
+        << Edit([](CHardwareConfigDlg& d) { d.SweepEdit()->setText("20,5"); })
+        << QStringLiteral("„20,5“ ist keine Messperiode. Bitte eine ganze Zahl von 5 bis 1000 ms")
+        << Pick([](CHardwareConfigDlg& d) -> QWidget* { return d.SweepEdit(); });
+    QTest::newRow("trip delay beyond int")
+        << Edit([](CHardwareConfigDlg& d) { d.RowOf(12).tripDelay->setText("99999999999"); })
+        << QStringLiteral("Kanal 12: Die Auslöseverzögerung muss zwischen 0 und 1000 ms liegen.")
+        << Pick([](CHardwareConfigDlg& d) -> QWidget* { return d.RowOf(12).tripDelay; });
+    QTest::newRow("trip delay with unit")
+        << Edit([](CHardwareConfigDlg& d) { d.RowOf(8).tripDelay->setText("50 ms"); })
+        << QStringLiteral("Kanal 8: „50 ms“ ist keine Auslöseverzögerung. Bitte eine ganze Zahl "
+                          "von 0 bis 1000 ms")
+        << Pick([](CHardwareConfigDlg& d) -> QWidget* { return d.RowOf(8).tripDelay; });
 }
 
 void TestHwLinkConfig::dialogRefusesAndStaysOpen()
@@ -128,6 +149,9 @@ void TestHwLinkConfig::dialogAcceptsGermanNumbersAndHexForms()
     dlg.RowOf(1).outputAddress->setText("4e");
     dlg.RowOf(1).bit->setValue(7);
     dlg.RowOf(1).activeLow->setChecked(true);
+    dlg.RowOf(1).tripDelay->setText(" 1000 ");
+    dlg.RowOf(2).tripDelay->setText("viel");
+    dlg.SweepEdit()->setText("5");
     dlg.PortBox()->setCurrentIndex(2);
     dlg.accept();
     QCOMPARE(sink.boxes.size(), 0);
@@ -140,7 +164,10 @@ void TestHwLinkConfig::dialogAcceptsGermanNumbersAndHexForms()
     QCOMPARE(c.channel[0].nPort, std::uint8_t(0x4E));
     QCOMPARE(c.channel[0].nBit, 7);
     QVERIFY(c.channel[0].bActiveLow);
+    QCOMPARE(c.channel[0].nTripDelayMs, 1000);
+    QCOMPARE(c.nSweepMs, 5);
     QVERIFY(!c.channel[1].bConverter);
+    QCOMPARE(c.channel[1].nTripDelayMs, 0);
     QVERIFY(c.IsActive());
 }
 
@@ -156,12 +183,16 @@ void TestHwLinkConfig::configurationCommandRunsTheRealDialog()
         seen = dlg->windowTitle() == QStringLiteral("Hardware-Konfiguration");
         dlg->PortBox()->setCurrentIndex(HardwareConfig::Simulation);
         dlg->RowOf(4).converter->setChecked(true);
+        dlg->RowOf(4).tripDelay->setText("80");
+        dlg->SweepEdit()->setText("40");
         dlg->accept();
     });
     QVERIFY(hw.OnCmdMsg(ID_HARDWARE_KONFIGURATION));
     QVERIFY(seen);
     QVERIFY(hw.IsSimulating());
     QVERIFY(hw.Config().channel[3].bConverter);
+    QCOMPARE(hw.Config().channel[3].nTripDelayMs, 80);
+    QCOMPARE(hw.Config().nSweepMs, 40);
     QVERIFY(hw.Config().IsActive());
 }
 
@@ -176,8 +207,24 @@ void TestHwLinkConfig::storeRoundTripAndRefusesBrokenStore()
     c.channel[6].bActiveLow = true;
     c.channel[6].dFullScale = 2.75;
     c.channel[11].bOutput = false;
+    c.nSweepMs = 1000;
+    c.channel[0].nTripDelayMs = 1000;
+    c.channel[6].nTripDelayMs = 75;
     c.Save(s);
     QCOMPARE(HardwareConfig::Load(s), c);
+
+    // A store from before the sweep period and trip delay were kept.
+    c.nSweepMs = 5;
+    c.Save(s);
+    s.remove(QStringLiteral("Hardware/sweepMs"));
+    s.remove(QStringLiteral("Hardware/Kanal7/tripDelayMs"));
+    QStringList refused;
+    const HardwareConfig old = HardwareConfig::Load(s, &refused);
+    QCOMPARE(refused, QStringList{});
+    QCOMPARE(old.nSweepMs, 20);
+    QCOMPARE(old.channel[6].nTripDelayMs, 0);
+    QCOMPARE(old.channel[0].nTripDelayMs, 1000);
+    QCOMPARE(old.nPort, int(HardwareConfig::Port2));
 
     s.setValue(QStringLiteral("Hardware/Port"), 9);
     QCOMPARE(HardwareConfig::Load(s).nPort, int(HardwareConfig::Off));
@@ -185,29 +232,38 @@ void TestHwLinkConfig::storeRoundTripAndRefusesBrokenStore()
 }
 
 namespace {
-// A store as written by the program (the simulated layout on port 1), then
-// one key overwritten by hand, read back from the file as text.
-HardwareConfig LoadEdited(const QString& key, const QVariant& value, QStringList& refused)
+// The simulated layout on port 1, with a sweep period and trip delays that
+// differ from the defaults a refused key falls back to.
+HardwareConfig Port1Layout()
+{
+    HardwareConfig c = HardwareConfig::SimulatedLayout();
+    c.nPort = HardwareConfig::Port1;
+    c.nSweepMs = 50;
+    for (int i = 0; i < HardwareConfig::kChannels; ++i)
+        c.channel[i].nTripDelayMs = 10 * (i + 1);
+    return c;
+}
+
+// A store as written by the program (Port1Layout), then keys overwritten by
+// hand, read back from the file as text.
+HardwareConfig LoadEdited(const QVariantMap& edits, QStringList& refused)
 {
     static QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("hw.ini"));
     QFile::remove(path);
     {
         QSettings s(path, QSettings::IniFormat);
-        HardwareConfig c = HardwareConfig::SimulatedLayout();
-        c.nPort = HardwareConfig::Port1;
-        c.Save(s);
-        s.setValue(key, value);
+        Port1Layout().Save(s);
+        for (auto it = edits.begin(); it != edits.end(); ++it)
+            s.setValue(it.key(), it.value());
     }
     QSettings s(path, QSettings::IniFormat);
     return HardwareConfig::Load(s, &refused);
 }
 
-HardwareConfig Port1Layout()
+HardwareConfig LoadEdited(const QString& key, const QVariant& value, QStringList& refused)
 {
-    HardwareConfig c = HardwareConfig::SimulatedLayout();
-    c.nPort = HardwareConfig::Port1;
-    return c;
+    return LoadEdited(QVariantMap{{key, value}}, refused);
 }
 } // namespace
 
@@ -302,7 +358,90 @@ void TestHwLinkConfig::storedFormsThatKeepWorking()
     c = LoadEdited(QStringLiteral("Hardware/Kanal5/Wandler"), "false", refused);
     QVERIFY(!c.channel[4].bConverter);
     QVERIFY(c.channel[4].bOutput);
+    // Nor the delay of a channel wired to nothing.
+    c = LoadEdited({{QStringLiteral("Hardware/Kanal6/Wandler"), false},
+                    {QStringLiteral("Hardware/Kanal6/Ausgang"), false},
+                    {QStringLiteral("Hardware/Kanal6/tripDelayMs"), "lang"}},
+                   refused);
+    QCOMPARE(c.channel[5].nTripDelayMs, 0);
+    QCOMPARE(c.nPort, int(HardwareConfig::Port1));
     QCOMPARE(refused, QStringList{});
+}
+
+void TestHwLinkConfig::refusedPeriodAndDelayFallBack_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("channel"); // 0: the sweep period
+    const auto row = [](const char* name, const char* key, const QVariant& value,
+                        const char* reason, int channel) {
+        QTest::newRow(name) << QString::fromUtf8(key) << value << QString::fromUtf8(reason)
+                            << channel;
+    };
+    row("sweep 1001", "sweepMs", 1001,
+        "1001 liegt nicht zwischen 5 und 1000. Es gilt die Messperiode von 20 ms.", 0);
+    row("sweep negative", "sweepMs", -20,
+        "-20 liegt nicht zwischen 5 und 1000. Es gilt die Messperiode von 20 ms.", 0);
+    row("sweep with unit", "sweepMs", "20ms",
+        "„20ms“ ist keine ganze Zahl. Es gilt die Messperiode von 20 ms.", 0);
+    row("delay negative", "Kanal4/tripDelayMs", -1,
+        "-1 liegt nicht zwischen 0 und 1000. Kanal 4 löst ohne Verzögerung aus.", 4);
+    row("delay 1001", "Kanal16/tripDelayMs", 1001,
+        "1001 liegt nicht zwischen 0 und 1000. Kanal 16 löst ohne Verzögerung aus.", 16);
+    row("delay decimal comma", "Kanal1/tripDelayMs", QStringList{"50", "5"},
+        "„50,5“ ist keine ganze Zahl. Kanal 1 löst ohne Verzögerung aus.", 1);
+}
+
+// A refused period or delay is named, falls back to its default and leaves
+// the hardware and the channel's wiring as stored.
+void TestHwLinkConfig::refusedPeriodAndDelayFallBack()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
+    QFETCH(QString, reason);
+    QFETCH(int, channel);
+    QStringList refused;
+    const HardwareConfig c = LoadEdited(QStringLiteral("Hardware/") + key, value, refused);
+    QCOMPARE(refused,
+             QStringList{QStringLiteral("Die Einstellung „Hardware/%1“ wurde nicht übernommen: %2")
+                             .arg(key, reason)});
+    HardwareConfig want = Port1Layout();
+    if (channel)
+        want.channel[channel - 1].nTripDelayMs = 0;
+    else
+        want.nSweepMs = 20;
+    QCOMPARE(c, want);
+}
+
+void TestHwLinkConfig::checkRefusesPeriodAndDelayOutOfRange()
+{
+    using Field = HardwareConfig::Field;
+    for (const int ms : {4, 5, 1000, 1001, -5, INT_MIN}) {
+        HardwareConfig c = Port1Layout();
+        c.nSweepMs = ms;
+        const HardwareConfig::Refusal r = c.Check();
+        const bool inRange = ms >= 5 && ms <= 1000;
+        QVERIFY2(r.reason.isEmpty() == inRange, qPrintable(QString::number(ms)));
+        if (!inRange) {
+            QCOMPARE(r.field, Field::SweepPeriod);
+            QCOMPARE(r.nChannel, 0);
+        }
+    }
+    for (const int ms : {-1, 0, 1000, 1001, INT_MAX}) {
+        HardwareConfig c = Port1Layout();
+        c.channel[6].nTripDelayMs = ms;
+        c.channel[6].bConverter = false; // an output alone is checked too
+        const HardwareConfig::Refusal r = c.Check();
+        const bool inRange = ms >= 0 && ms <= 1000;
+        QVERIFY2(r.reason.isEmpty() == inRange, qPrintable(QString::number(ms)));
+        if (!inRange) {
+            QCOMPARE(r.field, Field::TripDelay);
+            QCOMPARE(r.nChannel, 7);
+        }
+        c.channel[6].bOutput = false; // an unwired channel's delay is never used
+        QCOMPARE(c.Check().reason, QString());
+    }
 }
 
 // The message goes through the message sink once, when the first window
@@ -421,12 +560,15 @@ void TestHwLinkConfig::adapterIsStoredAndChosenInTheDialog()
         QCOMPARE(box->itemText(1), QStringLiteral("Parallelport 1"));
         QCOMPARE(box->itemText(4), QStringLiteral("I2C-Adapter 1: bcm2835 (i2c@7e804000)"));
         QCOMPARE(box->currentIndex(), 1);
+        QCOMPARE(dlg.SweepEdit()->text(), QStringLiteral("50"));
+        QCOMPARE(dlg.RowOf(3).tripDelay->text(), QStringLiteral("30"));
         box->setCurrentIndex(5);
         dlg.accept();
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QCOMPARE(dlg.Result().nPort, int(HardwareConfig::I2CAdapter));
         QCOMPARE(dlg.Result().nAdapter, 11);
         QCOMPARE(dlg.Result().channel, Port1Layout().channel);
+        QCOMPARE(dlg.Result().nSweepMs, 50);
     }
     {
         stored.nAdapter = 3; // not plugged in now
@@ -445,7 +587,8 @@ void TestHwLinkConfig::rowsAreNamedLikeTheChannels()
 {
     CHardwareConfigDlg d(HardwareConfig{}, nullptr, {});
     QTableWidget* t = d.Table();
-    QCOMPARE(t->horizontalHeaderItem(t->columnCount() - 1)->text(), QStringLiteral("invertiert"));
+    QCOMPARE(t->horizontalHeaderItem(t->columnCount() - 1)->text(),
+             QStringLiteral("Auslöseverzögerung (ms)"));
     QCOMPARE(t->verticalHeaderItem(0)->text(), QStringLiteral("Kanal 1"));
     d.SetChannelNames({QStringLiteral("Licht"), QString(), QStringLiteral("Pumpe")});
     QCOMPARE(t->verticalHeaderItem(0)->text(), QStringLiteral("1 – Licht"));
