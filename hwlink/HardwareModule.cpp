@@ -99,6 +99,14 @@ void CHardwareModule::SetStatus(const QString& text)
 
 void CHardwareModule::SetConfig(const HardwareConfig& config)
 {
+    // The wiring applies from the next window; how the bus protects, at once.
+    if (m_worker) {
+        m_worker->SetPeriod(unsigned(config.nSweepMs));
+        std::array<int, HardwareConfig::kChannels> delays{};
+        for (int i = 0; i < HardwareConfig::kChannels; ++i)
+            delays[i] = config.channel[i].nTripDelayMs;
+        m_worker->SetTripDelays(delays);
+    }
     m_config = config;
     SetStatus(m_strStatus);
 }
@@ -279,7 +287,7 @@ bool CHardwareModule::ReadSample(int nChannel, Sample& sample)
 
 bool CHardwareModule::TripsChannel(int nChannel) const
 {
-    return m_worker && m_config.channel[nChannel - 1].bConverter;
+    return m_worker && m_worker->Reads(nChannel);
 }
 
 void CHardwareModule::DeliverTrips()

@@ -44,6 +44,8 @@ CHardwareWorker::CHardwareWorker(const HardwareConfig& config, CPortBackend& bac
     : m_config(config), m_backend(backend), m_layout(layout), m_notify(std::move(notify))
 {
     m_cutoff.fill(std::numeric_limits<double>::infinity());
+    for (int i = 0; i < kChannels; ++i)
+        m_tripDelayMs[i] = config.channel[i].nTripDelayMs;
     SetPeriod(unsigned(std::max(config.nSweepMs, 0)));
 }
 
@@ -87,6 +89,12 @@ void CHardwareWorker::SetLimits(const Limits& cutoff)
 {
     std::lock_guard lock(m_mutex);
     m_cutoff = cutoff;
+}
+
+void CHardwareWorker::SetTripDelays(const std::array<int, kChannels>& delayMs)
+{
+    std::lock_guard lock(m_mutex);
+    m_tripDelayMs = delayMs;
 }
 
 void CHardwareWorker::SetOutputs(const Outputs& on, const TripCounts& seen)
@@ -333,7 +341,7 @@ CHardwareWorker::CheckLimits(const std::array<std::optional<double>, kChannels>&
         }
         if (!m_overSince[i])
             m_overSince[i] = at;
-        const auto delay = std::chrono::milliseconds(m_config.channel[i].nTripDelayMs);
+        const auto delay = std::chrono::milliseconds(m_tripDelayMs[i]);
         if (at - *m_overSince[i] < delay)
             continue;
         m_overSince[i].reset();

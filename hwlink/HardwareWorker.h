@@ -106,6 +106,8 @@ public:
     void SetPeriod(unsigned periodMs);
     unsigned PeriodMs() const { return m_periodMs; }
     void SetLimits(const Limits& cutoff);
+    // Each channel's trip delay in ms; takes effect at the next sweep.
+    void SetTripDelays(const std::array<int, kChannels>& delayMs);
     // The outputs to write next (only the latest request counts). seen: per
     // channel, the trips the caller has taken; a channel tripped since stays
     // off whatever on says, so a request made before the caller heard of a
@@ -122,6 +124,8 @@ public:
     // Latest reading of a wired channel: current 0 and stale before its
     // first good read; false for a channel without a converter.
     bool Reading(int nChannel, double& current, bool& stale) const;
+    // Whether the worker reads (and so protects) the channel.
+    bool Reads(int nChannel) const { return m_config.channel[nChannel - 1].bConverter; }
     // A reading older than this is stale.
     long long StaleAfterMs() const;
     Status GetStatus() const;
@@ -172,6 +176,7 @@ private:
     TripCounts m_seen{};
     TripCounts m_trips{};
     Limits m_cutoff{};
+    std::array<int, kChannels> m_tripDelayMs{};
     std::atomic<unsigned> m_periodMs{20};
     struct Latest
     {
