@@ -184,6 +184,14 @@ void CVelkorView::CutOff(int i)
     NotifyChannelEvent(*this, ChannelEvent::Cutoff, i + 1, m_channel[i].m_dStrom);
 }
 
+// A switch-on ends the standstill. In hardware mode measuring never stood
+// still, and re-arming would push the next tick back with every switch-on.
+void CVelkorView::RestartMeasuring()
+{
+    if (!IsHardwareMode() || !IsTimerRunning(kMessTimer))
+        SetTimer(kMessTimer, m_nAbfragezeit);
+}
+
 void CVelkorView::OnAutomatiktakt()
 {
     if (m_nTimerzeitMs == 0)
@@ -197,7 +205,7 @@ void CVelkorView::OnAutomatiktakt()
         if (m_dAbschaltstrom[i] - m_dHysterese[i] > ch.m_dStrom) {
             ShowSwitch(i, true);
             ch.m_bAbgeschaltet = 0;
-            SetTimer(kMessTimer, m_nAbfragezeit);
+            RestartMeasuring();
             NotifyChannelEvent(*this, ChannelEvent::AutoOn, i + 1, ch.m_dStrom);
         } else {
             MessageBeep(kEinfacherPiep);

@@ -79,7 +79,7 @@ void CVelkorView::OnSchalterEin(int nChannel)
     if (m_dAbschaltstrom[i] - m_dHysterese[i] > ch.m_dStrom || ch.m_bAbgeschaltet == 0) {
         ShowSwitch(i, true);
         ch.m_bAbgeschaltet = 0;
-        SetTimer(kMessTimer, m_nAbfragezeit);
+        RestartMeasuring();
         if (!m_bAlleEin)
             NotifyChannelEvent(*this, ChannelEvent::ManualOn, nChannel, ch.m_dStrom);
         return;

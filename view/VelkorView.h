@@ -146,6 +146,7 @@ private:
     void ShowBar(int i);
     bool BusTrips(int i) const { return m_pSource && m_pSource->TripsChannel(i + 1); }
     void CutOff(int i);
+    void RestartMeasuring();
 
     // Switching.
     void ShowSwitch(int i, bool bOn);
