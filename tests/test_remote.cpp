@@ -268,6 +268,7 @@ private slots:
     void takenPortIsAWarning();
     void setWebPasswordStoresOnlyAHash();
     void handOverKeepsNewestStateAndEveryEvent();
+    void readingAgeCountsToTheAnswer();
 
 private:
     Reply LoginAs(const QString& password) const
@@ -876,8 +877,9 @@ void TestRemote::handOverKeepsNewestStateAndEveryEvent()
              0.5 + i,    10.0 + i,
              0.25 * i,   i % 2 == 0,
              i % 3 == 0, i % 5 == 0,
-             i % 7 == 0, 3.0 + i,
-             2.0 + i,    2.5 + i,
+             i % 7 == 0, 10LL * i,
+             3.0 + i,    2.0 + i,
+             2.5 + i,
              4 * i,      quint32(0x102030 + i)};
     }
     QVERIFY(!box.Post(channels, {}));
@@ -892,6 +894,35 @@ void TestRemote::handOverKeepsNewestStateAndEveryEvent()
     QVERIFY(!Overwrite(r, changed[2], changed[2].strName));
     QVERIFY(Overwrite(r, changed[3], changed[3].strName));
     QCOMPARE(r, changed[3]);
+    // A reading that only aged is taken over but is no change.
+    ChannelRecord aged = r;
+    aged.nAgeMs += 20;
+    QVERIFY(!Overwrite(r, aged, aged.strName));
+    QCOMPARE(r.nAgeMs, aged.nAgeMs);
+}
+
+// The age says how old a reading is when the answer leaves; a reading that
+// only aged is no change for the event stream.
+void TestRemote::readingAgeCountsToTheAnswer()
+{
+    ChannelSnapshot before;
+    before.time = QDateTime::fromMSecsSinceEpoch(1000000, Qt::UTC);
+    before.channels[0].nAgeMs = 40;
+    ChannelSnapshot now = before;
+    now.channels[0].nAgeMs = 15;
+    QVERIFY(ChangedChannelsJson(before, now).isEmpty());
+    now.channels[1].bStale = true;
+    now.channels[1].nAgeMs = 1200;
+    const QJsonArray changed = ChangedChannelsJson(before, now);
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed.at(0)[QStringLiteral("age_ms")].toInteger(), 1200);
+
+    const QJsonArray channels =
+        StateJson(before, before.time.addMSecs(250))[QStringLiteral("channels")].toArray();
+    QCOMPARE(channels.at(0)[QStringLiteral("age_ms")].toInteger(), 290);
+    QVERIFY(channels.at(1)[QStringLiteral("age_ms")].isNull()); // test values: no age
+    QCOMPARE(StateJson(before)[QStringLiteral("channels")][0][QStringLiteral("age_ms")].toInteger(),
+             40);
 }
 
 QTEST_MAIN(TestRemote)
