@@ -1,7 +1,12 @@
-// Faults played on the simulated layout: the script's lines.
+// Faults played on the simulated layout: the script's lines and the layout
+// applying them at their times (welded outputs, devices losing power).
 
+#include "hw/I2CBus.h"
+#include "hw/I2CDevice.h"
+#include "hw/SimLayout.h"
 #include "hw/SimScript.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 namespace {
@@ -17,6 +22,32 @@ CSimScript Parsed(const char* text)
     return script;
 }
 
+// Channel 1 active high on bit 0, channel 2 active low on bit 1 of the port
+// device at 0x40; both measured by the converter at 0x90 (5 A full scale).
+struct Layout
+{
+    CSimLayout layout;
+    CI2CBus bus{layout.Board()};
+    CI2CPortDevice port;
+
+    Layout()
+    {
+        for (int k = 1; k <= 2; ++k) {
+            CSimLayout::Wiring w;
+            w.converter = 0x90;
+            w.input = k - 1;
+            w.fullScale = 5.0;
+            w.port = 0x40;
+            w.bit = k - 1;
+            w.activeLow = k == 2;
+            layout.Wire(k, w);
+            layout.SetLoad(k, {CSimLayout::LoadKind::Steady, 1.0, 60});
+        }
+        bus.Init(1);
+        port.Attach(&bus, 0x40);
+    }
+};
+
 } // namespace
 
 class TestSimScript : public QObject
@@ -27,6 +58,10 @@ private slots:
     void badLineNamesItsNumber_data();
     void badLineNamesItsNumber();
 
+    void layoutPlaysEventsOnceAtTheirTimes();
+    void stuckOutputReadsBackOn();
+    void powerCycleSetsLatchHigh();
+    void byteTimeHoldsEveryByte();
 
 };
 
@@ -100,6 +135,105 @@ void TestSimScript::badLineNamesItsNumber()
     QVERIFY2(QString::fromStdString(why).startsWith(error), why.c_str());
     QCOMPARE(script.Events().size(), std::size_t(1));
     QCOMPARE(script.Events()[0].nChannel, 7);
+}
+
+void TestSimScript::layoutPlaysEventsOnceAtTheirTimes()
+{
+    Layout l;
+    l.layout.SetScript(Parsed("2 short 1\n"
+                              "3 load 2 2.5\n"
+                              "4 remove 0x40\n"
+                              "5 restore 0x40\n"
+                              "6 stuck 1\n"
+                              "7 clear 1\n"));
+    l.layout.Refresh(1.99);
+    QVERIFY(!l.layout.HasShort(1));
+    l.layout.Refresh(2.0);
+    QVERIFY(l.layout.HasShort(1));
+    // Each event once: a short cleared by hand stays cleared.
+    l.layout.SetShort(1, false);
+    l.layout.Refresh(2.5);
+    QVERIFY(!l.layout.HasShort(1));
+    QCOMPARE(l.layout.GetLoad(2).amps, 1.0);
+
+    l.layout.Refresh(3.5);
+    QCOMPARE(l.layout.GetLoad(2).kind, CSimLayout::LoadKind::Steady);
+    QCOMPARE(l.layout.GetLoad(2).amps, 2.5);
+    l.port.Write(0xFF); // channel 1 on, channel 2 (active low) off
+    QVERIFY(l.layout.Board().Controller().DeviceAt(0x40) != nullptr);
+    l.layout.Refresh(4.2);
+    QVERIFY(l.layout.Board().Controller().DeviceAt(0x40) == nullptr);
+    l.layout.Refresh(5.0);
+    QVERIFY(l.layout.Board().Controller().DeviceAt(0x40) != nullptr);
+    QVERIFY(!l.layout.IsStuck(1));
+    // Late refreshes catch up on everything that came due meanwhile.
+    l.layout.SetShort(1, true);
+    l.layout.Refresh(60);
+    QVERIFY(l.layout.IsStuck(1));
+    QVERIFY(!l.layout.HasShort(1));
+}
+
+void TestSimScript::stuckOutputReadsBackOn()
+{
+    Layout l;
+    const std::uint8_t allOff = 0x02; // bit 0 low (active high), bit 1 high (active low)
+    l.port.Write(allOff);
+    l.layout.Refresh(0);
+    QCOMPARE(l.layout.Current(1, 0), 0.0);
+    QCOMPARE(l.port.Read(), allOff);
+
+    l.layout.SetStuck(1, true);
+    l.layout.SetStuck(2, true);
+    QVERIFY(l.layout.IsStuck(2));
+    l.layout.Refresh(1);
+    l.port.Write(allOff);
+    // The latch holds what was written; the welded outputs read on.
+    QCOMPARE(l.layout.Latch(0x40), allOff);
+    QCOMPARE(l.port.Read(), std::uint8_t(0x01));
+    QCOMPARE(l.layout.Current(1, 1), 1.0);
+    QCOMPARE(l.layout.Current(2, 1), 1.0);
+
+    l.layout.SetStuck(2, false);
+    l.layout.Refresh(2);
+    QCOMPARE(l.port.Read(), std::uint8_t(0x03));
+    QCOMPARE(l.layout.Current(2, 2), 0.0);
+    QCOMPARE(l.layout.Current(1, 2), 1.0);
+}
+
+void TestSimScript::powerCycleSetsLatchHigh()
+{
+    Layout l;
+    l.port.Write(0x00);
+    l.layout.Refresh(0);
+    QCOMPARE(l.layout.Current(2, 0), 1.0);
+    l.layout.PowerCycle(0x40);
+    l.layout.PowerCycle(0x90); // no port device: nothing to reset
+    l.layout.Refresh(1);
+    QCOMPARE(l.layout.Latch(0x40), std::uint8_t(0xFF));
+    QCOMPARE(l.port.Read(), std::uint8_t(0xFF));
+    // Every output high: the active-low channel is now off.
+    QCOMPARE(l.layout.Current(2, 1), 0.0);
+    QCOMPARE(l.layout.Current(1, 1), 1.0);
+    // Once per request.
+    l.port.Write(0x00);
+    l.layout.Refresh(2);
+    QCOMPARE(l.layout.Latch(0x40), std::uint8_t(0x00));
+}
+
+// Only a lower bound: a shared machine may always take longer.
+void TestSimScript::byteTimeHoldsEveryByte()
+{
+    Layout l;
+    l.layout.Board().SetByteTime(2000);
+    QElapsedTimer t;
+    t.start();
+    l.port.Write(0x00); // address and one data byte
+    QVERIFY2(t.nsecsElapsed() >= 4'000'000, qPrintable(QString::number(t.nsecsElapsed())));
+    l.layout.Board().SetByteTime(20); // spun, not slept
+    t.restart();
+    l.port.Read();
+    QVERIFY2(t.nsecsElapsed() >= 40'000, qPrintable(QString::number(t.nsecsElapsed())));
+    QCOMPARE(l.layout.Latch(0x40), std::uint8_t(0x00));
 }
 
 QTEST_GUILESS_MAIN(TestSimScript)
