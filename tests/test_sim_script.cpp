@@ -1,13 +1,20 @@
-// Faults played on the simulated layout: the script's lines and the layout
-// applying them at their times (welded outputs, devices losing power).
+// Faults played on the simulated layout: the script's lines, the layout
+// applying them at their times (welded outputs, devices losing power), and
+// --sim-script on the real program in a child process.
 
+#include "app/CommandLine.h"
 #include "hw/I2CBus.h"
 #include "hw/I2CDevice.h"
 #include "hw/SimLayout.h"
 #include "hw/SimScript.h"
+#include "journal/JournalEvent.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 namespace {
 
@@ -48,6 +55,49 @@ struct Layout
     }
 };
 
+struct Run
+{
+    int exitCode = -1;
+    QString err;
+};
+
+QProcessEnvironment ChildEnvironment(const QString& home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"})
+        env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    return env;
+}
+
+Run RunKorva(const QStringList& args, const QString& home)
+{
+    QProcess proc;
+    proc.setProcessEnvironment(ChildEnvironment(home));
+    proc.start(QStringLiteral(KORVA_BINARY), args);
+    Run r;
+    if (!proc.waitForFinished(30000)) {
+        proc.kill();
+        proc.waitForFinished(5000);
+        return r;
+    }
+    r.exitCode = proc.exitStatus() == QProcess::NormalExit ? proc.exitCode() : -2;
+    r.err = QString::fromLocal8Bit(proc.readAllStandardError());
+    return r;
+}
+
+QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& text)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size())
+        qWarning("cannot write %s", qPrintable(path));
+    return path;
+}
+
 } // namespace
 
 class TestSimScript : public QObject
@@ -63,6 +113,12 @@ private slots:
     void powerCycleSetsLatchHigh();
     void byteTimeHoldsEveryByte();
 
+    void commandLineRefusesBadScript();
+    void scriptImpliesSimulation();
+    void headlessProgramPlaysScript();
+
+private:
+    QTemporaryDir m_home;
 };
 
 void TestSimScript::goodFileInTimeOrder()
@@ -234,6 +290,73 @@ void TestSimScript::byteTimeHoldsEveryByte()
     l.port.Read();
     QVERIFY2(t.nsecsElapsed() >= 40'000, qPrintable(QString::number(t.nsecsElapsed())));
     QCOMPARE(l.layout.Latch(0x40), std::uint8_t(0x00));
+}
+
+void TestSimScript::commandLineRefusesBadScript()
+{
+    QTemporaryDir dir;
+    const QString bad = WriteFile(dir, QStringLiteral("kurz.txt"), "2 short 3\n\n6 kurz 3\n");
+    Run r = RunKorva({QStringLiteral("--sim-script"), bad}, m_home.path());
+    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.err, QStringLiteral("korva: %1: Zeile 3: unbekanntes Ereignis „kurz“ "
+                                   "(short, clear, load, stuck, remove, restore)\n")
+                        .arg(bad));
+
+    const QString missing = dir.filePath(QStringLiteral("fehlt.txt"));
+    r = RunKorva({QStringLiteral("--headless"), QStringLiteral("--sim-script"), missing},
+                 m_home.path());
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.startsWith(QStringLiteral("korva: ") + missing + QStringLiteral(": ")),
+             qPrintable(r.err));
+    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+}
+
+void TestSimScript::scriptImpliesSimulation()
+{
+    QTemporaryDir dir;
+    const QString path = WriteFile(dir, QStringLiteral("s.txt"), "1 short 2\n");
+    const KorvaCommandLine c =
+        ParseKorvaCommandLine({QStringLiteral("korva"), QStringLiteral("-sim-script"), path,
+                               QStringLiteral("anlage.sav")});
+    QCOMPARE(c.nExitCode, -1);
+    QCOMPARE(c.args,
+             (QStringList{QStringLiteral("korva"), QStringLiteral("--simulate"),
+                          QStringLiteral("--sim-script"), path, QStringLiteral("anlage.sav")}));
+    // The script is no document to open.
+    QCOMPARE(c.strFile, QStringLiteral("anlage.sav"));
+    QVERIFY(KorvaUsageText().contains(QStringLiteral("--sim-script DATEI")));
+}
+
+// The default layout carries no short: the cutoff of channel 3 comes from
+// the script alone.
+void TestSimScript::headlessProgramPlaysScript()
+{
+    QTemporaryDir home;
+    const QString script = WriteFile(home, QStringLiteral("kurz.txt"), "0.5 short 3\n");
+    QProcess proc;
+    proc.setProcessEnvironment(ChildEnvironment(home.path()));
+    proc.start(QStringLiteral(KORVA_BINARY),
+               {QStringLiteral("--headless"), QStringLiteral("--sim-script"), script});
+    QVERIFY(proc.waitForStarted(15000));
+    const QString journal =
+        home.filePath(QStringLiteral("data/KORVA_Powermanagement/Ereignisprotokoll.csv"));
+    auto cutOff = [&](int nChannel) {
+        QFile f(journal);
+        if (!f.open(QIODevice::ReadOnly))
+            return false;
+        for (const QString& line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
+            const auto ev = ParseJournalFileLine(line);
+            if (ev && ev->kind == ChannelEvent::Cutoff && ev->nChannel == nChannel)
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(cutOff(3), 20000);
+    ::kill(static_cast<pid_t>(proc.processId()), SIGTERM);
+    QVERIFY(proc.waitForFinished(15000));
+    QCOMPARE(proc.exitCode(), 0);
+    const QString err = QString::fromLocal8Bit(proc.readAllStandardError());
+    QVERIFY2(!cutOff(1) && !cutOff(2), qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(TestSimScript)
