@@ -1,6 +1,8 @@
 #include "app/CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
 #include <QList>
 
 namespace {
@@ -20,6 +22,9 @@ const QList<OptionRow>& OptionTable()
         {{"v", "version"}, {}, "zeigt die Version an und endet"},
         {{"nologo"}, {}, "startet ohne Startbild (auch -nologo und /nologo)"},
         {{"simulate"}, {}, "Hardware-Modus mit simulierter Platine"},
+        {{"sim-script"},
+         "DATEI",
+         "spielt Ereignisse auf der simulierten Platine ab (mit --simulate)"},
         {{"headless"}, {}, "ohne Fenster; speichert die Datei in Abständen"},
         {{"save-interval"}, "SEKUNDEN", "Abstand der Speicherungen (Vorgabe 300)"},
         {{"web"}, "ADRESSE:PORT", "startet die Web-Oberfläche auf dieser Adresse"},
@@ -85,7 +90,36 @@ QString ErrorText(const QCommandLineParser& parser, const QStringList& args)
     return QStringLiteral("Die Befehlszeile ist ungültig (%1).").arg(raw);
 }
 
+// Far more than any hand-written play of faults; stops a device file
+// (/dev/zero) from being read for ever.
+constexpr qint64 kMaxSimScriptBytes = 1 << 20;
+
 } // namespace
+
+bool LoadSimScriptFile(const QString& fileName, CSimScript& script, QString& error)
+{
+    const QString shown = QDir::toNativeSeparators(fileName) + QStringLiteral(": ");
+    QFile file(fileName);
+    if (!file.exists()) {
+        error = shown + QStringLiteral("Die Datei gibt es nicht.");
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = shown + QStringLiteral("Die Datei lässt sich nicht lesen.");
+        return false;
+    }
+    const QByteArray text = file.read(kMaxSimScriptBytes + 1);
+    if (text.size() > kMaxSimScriptBytes) {
+        error = shown + QStringLiteral("Die Datei ist zu groß für eine Ereignisliste.");
+        return false;
+    }
+    std::string why;
+    if (!CSimScript::Parse(text.toStdString(), script, why)) {
+        error = shown + QString::fromStdString(why);
+        return false;
+    }
+    return true;
+}
 
 QString KorvaUsageText()
 {
@@ -159,10 +193,23 @@ KorvaCommandLine ParseKorvaCommandLine(const QStringList& argv)
         return result;
     }
 
+    const bool bSimScript = parser.isSet(QStringLiteral("sim-script"));
+    if (bSimScript) {
+        CSimScript script;
+        QString error;
+        if (!LoadSimScriptFile(parser.value(QStringLiteral("sim-script")), script, error)) {
+            result.nExitCode = 2;
+            result.strMessage = QStringLiteral("korva: ") + error + QLatin1Char('\n');
+            return result;
+        }
+    }
+
+    // A play of faults needs the simulated board.
+    const bool bSimulate = parser.isSet(QStringLiteral("simulate")) || bSimScript;
     result.args << argv.value(0, QStringLiteral("korva"));
     for (const OptionRow& row : OptionTable()) {
         const QString& name = row.names.constLast();
-        if (!parser.isSet(name))
+        if (!(name == QLatin1String("simulate") ? bSimulate : parser.isSet(name)))
             continue;
         result.args << QStringLiteral("--") + name;
         if (!row.valueName.isEmpty())

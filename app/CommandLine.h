@@ -1,8 +1,11 @@
 #pragma once
 // The program's command line, checked before any window or display exists:
-// --help and --version answer and end, an unknown option ends with status 2.
+// --help and --version answer and end, an unknown option or a bad
+// --sim-script file ends with status 2.
 // What passes is handed on in one spelling (--nologo, --web ADDR:PORT, ...),
 // so the code that reads single options later sees no variants.
+
+#include "hw/SimScript.h"
 
 #include <QString>
 #include <QStringList>
@@ -24,3 +27,6 @@ struct KorvaCommandLine
 KorvaCommandLine ParseKorvaCommandLine(const QStringList& argv);
 // The German usage text of --help.
 QString KorvaUsageText();
+// Reads the file of --sim-script; false with one German line in error that
+// names the file ("kurz.txt: Zeile 3: ...").
+bool LoadSimScriptFile(const QString& fileName, CSimScript& script, QString& error);

@@ -50,7 +50,8 @@ CVelkorApp::~CVelkorApp()
 namespace {
 
 // Options that take a value; the value is no file name.
-const QStringList kValueOptions = {QStringLiteral("--save-interval"), QStringLiteral("--print-to")};
+const QStringList kValueOptions = {QStringLiteral("--save-interval"), QStringLiteral("--print-to"),
+                                   QStringLiteral("--sim-script")};
 
 QStringList WithoutOptionValues(const QStringList& args)
 {
@@ -61,6 +62,23 @@ QStringList WithoutOptionValues(const QStringList& args)
             ++i;
     }
     return out;
+}
+
+// The command line checked the file already; it is read again here for
+// callers that start the application object themselves.
+bool HandOnSimScript(const QStringList& commandLine, CHardwareModule& hardware)
+{
+    const qsizetype at = commandLine.indexOf(QStringLiteral("--sim-script"));
+    if (at < 0 || at + 1 >= commandLine.size())
+        return true;
+    CSimScript script;
+    QString error;
+    if (!LoadSimScriptFile(commandLine.at(at + 1), script, error)) {
+        std::fprintf(stderr, "korva: %s\n", error.toLocal8Bit().constData());
+        return false;
+    }
+    hardware.SetSimScript(script);
+    return true;
 }
 
 } // namespace
@@ -89,8 +107,12 @@ bool CVelkorApp::InitInstance(const QStringList& commandLine)
     m_journal = std::make_unique<CJournalModule>(frame);
     if (m_headlessSink)
         m_headlessSink->SetLog([this](const QString& text) { m_journal->RecordMessage(text); });
-    m_hardware =
-        std::make_unique<CHardwareModule>(frame, args.contains(QStringLiteral("--simulate")));
+    const bool bSimulate = args.contains(QStringLiteral("--simulate")) ||
+                           args.contains(QStringLiteral("--sim-script"));
+    m_hardware = std::make_unique<CHardwareModule>(frame, bSimulate);
+    // Before the first view opens: that is when the module connects.
+    if (!HandOnSimScript(commandLine, *m_hardware))
+        return false;
     frame->AddCommandTarget(m_journal.get());
     frame->AddCommandTarget(m_hardware.get());
     StartWebPanel(commandLine);

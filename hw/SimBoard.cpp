@@ -35,6 +35,11 @@ void CSimBoard::SetHeldElsewhere(unsigned portNumber, bool held)
         m_held[portNumber] = held;
 }
 
+void CSimBoard::SetByteTime(unsigned microseconds)
+{
+    m_controller.SetByteTime(microseconds);
+}
+
 bool CSimBoard::IsClaimed(unsigned portNumber) const
 {
     return PortBase(portNumber) && m_claimed[portNumber];

@@ -1,6 +1,8 @@
 #include "hw/SimController.h"
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 namespace {
 constexpr std::uint8_t ES0 = 0x40, ES1 = 0x20, ES2 = 0x10, STA = 0x04, STO = 0x02, ACK = 0x01;
@@ -61,6 +63,7 @@ std::uint8_t CSimController::ReadS0()
     const std::uint8_t value = m_s0;
     if (m_mode == Mode::Receive) {
         const bool acknowledge = m_control & ACK;
+        TakeByteTime();
         m_s0 = m_slave ? m_slave->Transmit() : 0xFF;
         Log(m_s0, acknowledge);
         if (!acknowledge)
@@ -79,6 +82,7 @@ void CSimController::WriteS0(std::uint8_t value)
     }
     m_s0 = value;
     if (m_mode == Mode::Transmit) {
+        TakeByteTime();
         const bool acknowledged = m_slave && m_slave->Receive(value);
         Log(value, acknowledged);
         m_lrb = !acknowledged;
@@ -91,6 +95,7 @@ void CSimController::StartCondition()
     if (m_mode != Mode::Idle)
         EndLine(); // repeated START
     const bool read = m_s0 & 0x01;
+    TakeByteTime();
     m_slave = DeviceAt(m_s0);
     if (m_slave)
         m_slave->Start(read);
@@ -119,6 +124,23 @@ void CSimController::Log(std::uint8_t value, bool acknowledged)
     char text[8];
     std::snprintf(text, sizeof text, " %02X%s", value, acknowledged ? "" : "*");
     m_line += text;
+}
+
+// A sleep wakes late by the timer slack (some 50 us on Linux), so short
+// byte times are spun out instead.
+void CSimController::TakeByteTime() const
+{
+    const unsigned us = m_byteTimeUs;
+    if (us == 0)
+        return;
+    const auto time = std::chrono::microseconds(us);
+    if (time >= std::chrono::microseconds(50)) {
+        std::this_thread::sleep_for(time);
+        return;
+    }
+    const auto end = std::chrono::steady_clock::now() + time;
+    while (std::chrono::steady_clock::now() < end) {
+    }
 }
 
 void CSimController::EndLine()

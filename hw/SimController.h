@@ -2,6 +2,7 @@
 
 #include "hw/SimDevices.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -52,6 +53,10 @@ public:
     void SetBusTraceLimit(std::size_t lines);
     std::size_t BusTraceLimit() const { return m_traceLimit; }
 
+    // Every byte moved on the bus (address or data) takes this long; 0:
+    // instant. Any thread.
+    void SetByteTime(unsigned microseconds) { m_byteTimeUs = microseconds; }
+
 private:
     enum class Mode
     {
@@ -65,6 +70,7 @@ private:
     void StartCondition();
     void StopCondition();
     void Log(std::uint8_t value, bool acknowledged);
+    void TakeByteTime() const;
     void EndLine();
 
     std::map<std::uint8_t, std::unique_ptr<CSimDevice>> m_devices;
@@ -80,5 +86,6 @@ private:
     CSimDevice* m_slave = nullptr; // the addressed device while it takes part
     std::deque<std::string> m_trace;
     std::size_t m_traceLimit = kDefaultTraceLimit;
+    std::atomic<unsigned> m_byteTimeUs{0};
     std::string m_line;
 };

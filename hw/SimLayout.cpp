@@ -3,12 +3,37 @@
 #include <algorithm>
 #include <cmath>
 
+// A port device whose outputs can be welded on: those bits read back as on,
+// whatever the latch holds.
+class CSimLayout::CStuckablePort : public CSimPortDevice
+{
+public:
+    void SetStuck(std::uint8_t mask, std::uint8_t levels)
+    {
+        m_mask = mask;
+        m_levels = levels;
+    }
+    void PowerOn() { Receive(0xFF); }
+    std::uint8_t Transmit() override
+    {
+        return std::uint8_t((CSimPortDevice::Transmit() & ~m_mask) | (m_levels & m_mask));
+    }
+
+private:
+    std::uint8_t m_mask = 0;
+    std::uint8_t m_levels = 0;
+};
+
 CSimLayout::CSimLayout()
 {
     for (auto& s : m_short)
         s = false;
+    for (auto& s : m_stuck)
+        s = false;
     for (auto& r : m_removed)
         r = false;
+    for (auto& p : m_powerCycle)
+        p = false;
 }
 
 void CSimLayout::Wire(int nChannel, const Wiring& wiring)
@@ -16,8 +41,71 @@ void CSimLayout::Wire(int nChannel, const Wiring& wiring)
     m_wiring[nChannel - 1] = wiring;
     if (wiring.converter && !m_converters.count(wiring.converter))
         m_converters[wiring.converter] = &m_board.AddConverter(wiring.converter);
-    if (wiring.port && !m_ports.count(wiring.port))
-        m_ports[wiring.port] = &m_board.AddPortDevice(wiring.port);
+    if (wiring.port && !m_ports.count(wiring.port)) {
+        auto port = std::make_unique<CStuckablePort>();
+        m_ports[wiring.port] = port.get();
+        m_board.Controller().Connect(wiring.port, std::move(port));
+    }
+}
+
+void CSimLayout::SetLoad(int nChannel, const Load& load)
+{
+    const std::lock_guard<std::mutex> lock(m_loadMutex);
+    m_loads[nChannel - 1] = load;
+}
+
+CSimLayout::Load CSimLayout::GetLoad(int nChannel) const
+{
+    const std::lock_guard<std::mutex> lock(m_loadMutex);
+    return m_loads[nChannel - 1];
+}
+
+void CSimLayout::SetStuck(int nChannel, bool stuck)
+{
+    m_stuck[nChannel - 1] = stuck;
+}
+
+bool CSimLayout::IsStuck(int nChannel) const
+{
+    return m_stuck[nChannel - 1];
+}
+
+void CSimLayout::PowerCycle(std::uint8_t address)
+{
+    m_powerCycle[address >> 1] = true;
+}
+
+void CSimLayout::SetScript(const CSimScript& script)
+{
+    m_script = script.Events();
+    m_nextEvent = 0;
+}
+
+void CSimLayout::PlayScript(double seconds)
+{
+    while (m_nextEvent < m_script.size() && m_script[m_nextEvent].seconds <= seconds)
+        ApplyEvent(m_script[m_nextEvent++]);
+}
+
+void CSimLayout::ApplyEvent(const SimScriptEvent& event)
+{
+    using Kind = SimScriptEvent::Kind;
+    switch (event.kind) {
+    case Kind::Short:
+    case Kind::Clear:
+        SetShort(event.nChannel, event.kind == Kind::Short);
+        break;
+    case Kind::Load:
+        SetLoad(event.nChannel, {LoadKind::Steady, event.amps, 60});
+        break;
+    case Kind::Stuck:
+        SetStuck(event.nChannel, true);
+        break;
+    case Kind::Remove:
+    case Kind::Restore:
+        SetDeviceRemoved(event.address, event.kind == Kind::Remove);
+        break;
+    }
 }
 
 void CSimLayout::SetDeviceRemoved(std::uint8_t address, bool removed)
@@ -47,10 +135,35 @@ std::uint8_t CSimLayout::Latch(std::uint8_t address) const
     return port != m_ports.end() ? port->second->Latch() : 0xFF;
 }
 
-bool CSimLayout::OutputOn(const Wiring& w) const
+void CSimLayout::ApplyPowerCycles()
 {
-    if (!w.port)
-        return true; // nothing switches this channel
+    for (auto& [address, port] : m_ports)
+        if (m_powerCycle[address >> 1].exchange(false))
+            port->PowerOn();
+}
+
+void CSimLayout::ApplyStuck()
+{
+    std::map<std::uint8_t, std::pair<std::uint8_t, std::uint8_t>> welded; // mask, levels
+    for (int i = 0; i < kChannels; ++i) {
+        m_stuckApplied[i] = m_stuck[i];
+        const Wiring& w = m_wiring[i];
+        if (!m_stuckApplied[i] || !w.port)
+            continue;
+        const auto bit = std::uint8_t(1u << w.bit);
+        welded[w.port].first |= bit;
+        if (!w.activeLow)
+            welded[w.port].second |= bit;
+    }
+    for (auto& [address, port] : m_ports)
+        port->SetStuck(welded[address].first, welded[address].second);
+}
+
+bool CSimLayout::OutputOn(int i) const
+{
+    const Wiring& w = m_wiring[i];
+    if (!w.port || m_stuckApplied[i])
+        return true; // nothing switches this channel, or nothing can
     const bool high = Latch(w.port) & (1u << w.bit);
     return high != w.activeLow;
 }
@@ -63,9 +176,9 @@ double CSimLayout::Current(int nChannel, double seconds) const
     const Wiring& w = m_wiring[i];
     if (m_short[i])
         return w.fullScale;
-    if (!OutputOn(w))
+    if (!OutputOn(i))
         return 0.0;
-    const Load& load = m_loads[i];
+    const Load load = GetLoad(nChannel);
     if (load.kind == LoadKind::Ramp && load.rampSeconds > 0)
         return load.amps * std::fmod(seconds, load.rampSeconds) / load.rampSeconds;
     return load.amps;
@@ -73,7 +186,10 @@ double CSimLayout::Current(int nChannel, double seconds) const
 
 void CSimLayout::Refresh(double seconds)
 {
+    PlayScript(seconds);
     ApplyRemovals();
+    ApplyPowerCycles();
+    ApplyStuck();
     for (int k = 1; k <= kChannels; ++k) {
         const Wiring& w = m_wiring[k - 1];
         if (!w.converter || w.fullScale <= 0)

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 // A simulated layout on the simulated board: one load per channel behind a
@@ -43,8 +44,9 @@ public:
     CSimLayout();
     // Adds the converters and port devices the wiring names.
     void Wire(int nChannel, const Wiring& wiring);
-    void SetLoad(int nChannel, const Load& load) { m_loads[nChannel - 1] = load; }
-    const Load& GetLoad(int nChannel) const { return m_loads[nChannel - 1]; }
+    // Any thread: a script changes loads on the bus-owner thread.
+    void SetLoad(int nChannel, const Load& load);
+    Load GetLoad(int nChannel) const;
 
     // Thread-safe: the owner of the bus sees them at its next Refresh.
     void SetShort(int nChannel, bool on) { m_short[nChannel - 1] = on; }
@@ -58,10 +60,12 @@ public:
     // 0xFF, every output high.
     void PowerCycle(std::uint8_t address);
 
-    // Events played by Refresh at their time (seconds since start).
+    // Events played by Refresh at their time (seconds since start), each
+    // once. Set before the bus-owner thread starts refreshing.
     void SetScript(const CSimScript& script);
 
-    // Bus-owner thread: applies removals and sets every converter input from
+    // Bus-owner thread: plays the script's due events, applies removals,
+    // power cycles and welded outputs, and sets every converter input from
     // its load, the output bit and the time since start.
     void Refresh(double seconds);
     // Bus-owner thread: the port device's latch (0xFF when there is none).
@@ -74,16 +78,28 @@ public:
     std::vector<std::uint8_t> Devices() const;
 
 private:
-    bool OutputOn(const Wiring& w) const;
+    class CStuckablePort;
+
+    bool OutputOn(int i) const;
+    void PlayScript(double seconds);
+    void ApplyEvent(const SimScriptEvent& event);
     void ApplyRemovals();
+    void ApplyStuck();
+    void ApplyPowerCycles();
 
     CSimBoard m_board;
     std::array<Wiring, kChannels> m_wiring{};
+    mutable std::mutex m_loadMutex;
     std::array<Load, kChannels> m_loads{};
     std::array<std::atomic<bool>, kChannels> m_short{};
+    std::array<std::atomic<bool>, kChannels> m_stuck{};
+    std::array<bool, kChannels> m_stuckApplied{}; // bus-owner thread
     std::map<std::uint8_t, CSimConverter*> m_converters;
-    std::map<std::uint8_t, CSimPortDevice*> m_ports;
+    std::map<std::uint8_t, CStuckablePort*> m_ports;
     std::array<std::atomic<bool>, 128> m_removed{};
+    std::array<std::atomic<bool>, 128> m_powerCycle{};
+    std::vector<SimScriptEvent> m_script;
+    std::size_t m_nextEvent = 0;
     std::map<std::uint8_t, std::unique_ptr<CSimDevice>>
         m_offBus; // removed devices kept for putting back
 };

@@ -183,6 +183,7 @@ void CHardwareModule::Connect(CVelkorView& view, bool bFirstUpdate)
             m_layout->Wire(k, sw);
             m_layout->SetLoad(k, LoadFor(k, w.dFullScale));
         }
+        m_layout->SetScript(m_simScript);
         backend = &m_layout->Board();
     }
 
