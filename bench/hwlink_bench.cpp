@@ -188,10 +188,11 @@ void TickRatio()
     // reading; those channels keep their (steady) test sources here.
     for (int k = 4; k <= 16; k += 4)
         config.channel[k - 1].bConverter = false;
+    config.nSweepMs = HardwareConfig::kMinSweepMs; // the worker sweeps as fast as allowed
     hw.SetConfig(config);
     CVelkorDoc docHw;
     docHw.OnNewDocument();
-    docHw.m_nAbfragezeit = 10; // the worker sweeps as fast as allowed
+    docHw.m_nAbfragezeit = 10;
     CVelkorView viewHw;
     viewHw.SetDocument(&docHw);
     viewHw.OnInitialUpdate();
