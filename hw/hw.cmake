@@ -12,7 +12,7 @@ if(IEEE1284_INCLUDE_DIR AND IEEE1284_LIBRARY)
   target_link_libraries(korva_hw PUBLIC ${IEEE1284_LIBRARY})
   message(STATUS "libieee1284: ${IEEE1284_LIBRARY}")
 else()
-  message(STATUS "libieee1284 not found: the parallel ports cannot be used")
+  message(WARNING "libieee1284 not found: the parallel ports cannot be used")
 endif()
 
 # Kernel I2C adapters: the SMBus byte calls come from the i2c-tools library

@@ -59,6 +59,21 @@ struct Child
         err += QString::fromLocal8Bit(proc.readAllStandardError());
         return err.contains(text);
     }
+    // Waits until the journal holds the text; returns what it holds.
+    QString WaitForJournal(const QString& text, int ms = 15000)
+    {
+        const QString journal = DataFile(QStringLiteral("Ereignisprotokoll.csv"));
+        QString held;
+        QElapsedTimer t;
+        t.start();
+        while (!held.contains(text) && t.elapsed() < ms && proc.state() != QProcess::NotRunning) {
+            QTest::qWait(100);
+            QFile f(journal);
+            if (f.open(QIODevice::ReadOnly))
+                held = QString::fromUtf8(f.readAll());
+        }
+        return held;
+    }
     int Terminate(int sig)
     {
         ::kill(static_cast<pid_t>(proc.processId()), sig);
@@ -114,11 +129,20 @@ void TestHeadless::startsWithoutDisplayAndSavesCountersOnSigterm()
         QVERIFY(doc.OnSaveDocument(path));
         args << path;
     }
+    // A short on channel 16 after 4 s says when the counters have moved.
+    QTemporaryDir scripts; // apart from the files whose folder is checked below
+    const QString script = scripts.filePath(QStringLiteral("kurz.txt"));
+    QFile f(script);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("4 short 16\n");
+    f.close();
+    args << QStringLiteral("--sim-script") << script;
     c.Start(args);
     QVERIFY2(c.WaitForErr(QStringLiteral("unbeaufsichtigt")), qPrintable(c.err));
     // Without a file the default one exists from the start.
     QVERIFY(QFile::exists(path));
-    QTest::qWait(3500);
+    const QString cutoff = EventKindText(ChannelEvent::Cutoff);
+    QVERIFY2(c.WaitForJournal(cutoff).contains(cutoff), qPrintable(c.err));
     QCOMPARE(c.Terminate(signal), 0);
 
     CVelkorDoc loaded;
@@ -149,19 +173,8 @@ void TestHeadless::cutoffInSimulationReachesJournal()
 
     c.Start({QStringLiteral("--headless"), QStringLiteral("--simulate"), path});
     QVERIFY2(c.WaitForErr(QStringLiteral("unbeaufsichtigt")), qPrintable(c.err));
-    const QString journal = c.DataFile(QStringLiteral("Ereignisprotokoll.csv"));
     const QString cutoff = EventKindText(ChannelEvent::Cutoff);
-    QString text;
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 10000) {
-        QFile f(journal);
-        if (f.open(QIODevice::ReadOnly))
-            text = QString::fromUtf8(f.readAll());
-        if (text.contains(cutoff))
-            break;
-        QTest::qWait(100);
-    }
+    const QString text = c.WaitForJournal(cutoff);
     QVERIFY2(text.contains(cutoff), qPrintable(text + c.err));
     QCOMPARE(c.Terminate(SIGTERM), 0);
 }
