@@ -3,6 +3,7 @@
 // current limits, the two intervals, the energy counters and the start-stop
 // choice. The view reads and writes the members directly.
 
+#include "base/Station.h"
 #include "framework/Document.h"
 
 #include <QString>
@@ -13,7 +14,7 @@ class CArchive;
 class CVelkorDoc : public CDocument
 {
 public:
-    static constexpr int kChannels = 16;
+    static constexpr int kChannels = korva::kChannels;
 
     CVelkorDoc();
     ~CVelkorDoc() override;

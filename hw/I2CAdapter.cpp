@@ -40,21 +40,21 @@ CERR CI2CAdapter::ErrorFor(int result, std::uint8_t address)
     switch (-result) {
     case ENXIO:
     case EREMOTEIO:
-        return CERR(5, address);
+        return CERR(cerr::kNoAckOnAddress, address);
     case ETIMEDOUT:
-        return CERR(8, 0);
+        return CERR(cerr::kTimeout, 0);
     case EBUSY:
     case EAGAIN:
-        return CERR(1, 0);
+        return CERR(cerr::kBusy, 0);
     case ENOENT:
     case EACCES:
     case EPERM:
     case ENOTTY:
     case ENODEV:
     case ESHUTDOWN:
-        return CERR(13, 0);
+        return CERR(cerr::kPortUnavailable, 0);
     default:
-        return CERR(2, 0);
+        return CERR(cerr::kGeneral, 0);
     }
 }
 
@@ -66,7 +66,7 @@ void CI2CAdapter::Open(const std::string& path)
     const int fd = m_node.Open(path);
     if (fd < 0) {
         m_lastErrno = -fd;
-        throw CERR(13, 0);
+        throw CERR(cerr::kPortUnavailable, 0);
     }
     unsigned long functions = 0;
     const int result = m_node.Ioctl(fd, I2C_FUNCS, &functions);
@@ -75,7 +75,7 @@ void CI2CAdapter::Open(const std::string& path)
     if (result < 0 || !((functions & I2C_FUNC_I2C) || (functions & SMBUS_BYTES) == SMBUS_BYTES)) {
         m_node.Close(fd);
         m_lastErrno = result < 0 ? -result : EOPNOTSUPP;
-        throw CERR(13, 0);
+        throw CERR(cerr::kPortUnavailable, 0);
     }
     m_fd = fd;
     m_functions = functions;
@@ -94,7 +94,7 @@ void CI2CAdapter::EnsureOpen()
     if (m_fd >= 0)
         return;
     if (m_path.empty())
-        throw CERR(10, 0);
+        throw CERR(cerr::kNotInitialised, 0);
     Open(m_path); // the node came back, or still throws 13
 }
 
@@ -113,7 +113,7 @@ void CI2CAdapter::Fail(int result, std::uint8_t address)
 void CI2CAdapter::Write(std::uint8_t address, const std::uint8_t* data, int count)
 {
     if (count < 0)
-        throw CERR(3, 0);
+        throw CERR(cerr::kNoData, 0);
     const Message message{false, const_cast<std::uint8_t*>(data), count};
     Transfer(address, &message, 1);
 }
@@ -121,7 +121,7 @@ void CI2CAdapter::Write(std::uint8_t address, const std::uint8_t* data, int coun
 void CI2CAdapter::Read(std::uint8_t address, std::uint8_t* data, int count)
 {
     if (count < 1)
-        throw CERR(3, 0);
+        throw CERR(cerr::kNoData, 0);
     const Message message{true, data, count};
     Transfer(address, &message, 1);
 }
@@ -130,7 +130,7 @@ void CI2CAdapter::WriteRead(std::uint8_t address, const std::uint8_t* out, int o
                             std::uint8_t* in, int inCount)
 {
     if (outCount < 0 || inCount < 1)
-        throw CERR(3, 0);
+        throw CERR(cerr::kNoData, 0);
     const Message messages[2] = {{false, const_cast<std::uint8_t*>(out), outCount},
                                  {true, in, inCount}};
     Transfer(address, messages, 2);
@@ -168,7 +168,7 @@ void CI2CAdapter::TransferSmbus(std::uint8_t address, const Message& message)
     const auto need = [this](unsigned long function) {
         if (!(m_functions & function)) {
             m_lastErrno = EOPNOTSUPP;
-            throw CERR(2, 0);
+            throw CERR(cerr::kGeneral, 0);
         }
     };
     if (message.read)
@@ -220,7 +220,7 @@ bool CI2CAdapter::Probe(std::uint8_t address)
         else
             Write(address, nullptr, 0);
     } catch (const CERR& e) {
-        if (e.GetNumber() == 5)
+        if (e.GetNumber() == cerr::kNoAckOnAddress)
             return false;
         throw;
     }

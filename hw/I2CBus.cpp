@@ -45,7 +45,7 @@ void CI2CBus::OpenPort(std::uint16_t port)
     // second OpenPort on an open object cannot lose its own claim.
     const PortHandle handle = ClaimPort(port);
     if (handle == INVALID_PORT_HANDLE)
-        throw CERR(13, 0);
+        throw CERR(cerr::kPortUnavailable, 0);
     m_hPort = handle;
     m_port = PortBase(port);
 
@@ -114,7 +114,7 @@ bool CI2CBus::WaitForTransfer()
     const std::uint8_t status = WaitWhile(PIN, PIN);
     if (status & PIN) {
         Stop();
-        throw CERR(8, 0);
+        throw CERR(cerr::kTimeout, 0);
     }
     return (status & LRB) == 0;
 }
@@ -124,7 +124,7 @@ void CI2CBus::WaitForBusFree()
     const std::uint8_t status = WaitWhile(BB, 0);
     if (!(status & BB)) {
         Stop();
-        throw CERR(1, 0);
+        throw CERR(cerr::kBusy, 0);
     }
 }
 
@@ -135,7 +135,7 @@ void CI2CBus::Init(std::uint16_t port)
     OpenPort(port);
     WriteControl(0x00);
     if (ReadStatus() != 0x80)
-        throw CERR(11, 0);
+        throw CERR(cerr::kNoController, 0);
     for (int i = 0; i < 30; ++i)
         Stop();
     WriteRegisterPair(0x80, 0x55); // own address S0'
@@ -171,7 +171,7 @@ void CI2CBus::Shutdown()
 void CI2CBus::ScanBus(std::span<std::uint8_t, 128> present)
 {
     if (!m_bInitialized)
-        throw CERR(10, 0);
+        throw CERR(cerr::kNotInitialised, 0);
     for (int a = 0; a < 128; ++a) {
         WaitForBusFree();
         WriteData(static_cast<std::uint8_t>(a * 2));
@@ -189,7 +189,7 @@ void CI2CBus::StartRead(std::uint8_t address)
     if (!WaitForTransfer()) {
         Stop();
         ReadData();
-        throw CERR(5, address);
+        throw CERR(cerr::kNoAckOnAddress, address);
     }
 }
 
@@ -199,7 +199,7 @@ std::uint8_t CI2CBus::ReadNext()
     if (!WaitForTransfer()) {
         Stop();
         ReadData();
-        throw CERR(4, 0);
+        throw CERR(cerr::kNoAckOnData, 0);
     }
     return value;
 }
@@ -213,13 +213,13 @@ std::uint8_t CI2CBus::StopRead()
 void CI2CBus::StartWrite(std::uint8_t address)
 {
     if (!m_bInitialized)
-        throw CERR(10, 0);
+        throw CERR(cerr::kNotInitialised, 0);
     WaitForBusFree();
     WriteData(address);
     Start();
     if (!WaitForTransfer()) {
         Stop();
-        throw CERR(5, address);
+        throw CERR(cerr::kNoAckOnAddress, address);
     }
 }
 
@@ -228,7 +228,7 @@ void CI2CBus::WriteNext(std::uint8_t value)
     WriteData(value);
     if (!WaitForTransfer()) {
         Stop();
-        throw CERR(4, 0);
+        throw CERR(cerr::kNoAckOnData, 0);
     }
 }
 
@@ -238,9 +238,9 @@ void CI2CBus::WriteNext(std::uint8_t value)
 void CI2CBus::ReadBlock(std::uint8_t address, std::uint8_t* buffer, int count)
 {
     if (!m_bInitialized)
-        throw CERR(10, 0);
+        throw CERR(cerr::kNotInitialised, 0);
     if (count < 1)
-        throw CERR(3, 0); // would otherwise store before the buffer
+        throw CERR(cerr::kNoData, 0); // would otherwise store before the buffer
     StartRead(address);
     int i = 0;
     for (; i < count - 1; ++i) {
@@ -250,7 +250,7 @@ void CI2CBus::ReadBlock(std::uint8_t address, std::uint8_t* buffer, int count)
         if (!WaitForTransfer()) {
             Stop();
             ReadData();
-            throw CERR(4, address);
+            throw CERR(cerr::kNoAckOnData, address);
         }
     }
     WriteControl(0x40); // no acknowledge for the last byte
@@ -288,7 +288,7 @@ void CI2CBus::WriteRead(std::uint8_t address, const std::uint8_t* out, int outCo
                         std::uint8_t* in, int inCount)
 {
     if (inCount < 1)
-        throw CERR(3, 0); // refused before anything is sent
+        throw CERR(cerr::kNoData, 0); // refused before anything is sent
     WriteBlock(address, out, outCount);
     ReadBlock(address, in, inCount);
 }
@@ -297,7 +297,7 @@ void CI2CBus::WriteRead(std::uint8_t address, const std::uint8_t* out, int outCo
 bool CI2CBus::Probe(std::uint8_t address)
 {
     if (!m_bInitialized)
-        throw CERR(10, 0);
+        throw CERR(cerr::kNotInitialised, 0);
     WaitForBusFree();
     WriteData(std::uint8_t(address & 0xFE));
     Start();

@@ -8,6 +8,27 @@
 
 // The exception of the hardware layer: an error number and a detail value
 // (the 8-bit device address for address and block-read errors, otherwise 0).
+// The bus error numbers, as users read them in messages ("Fehler 13");
+// CERR::GetText names each.
+namespace cerr {
+enum : std::int32_t {
+    kNoError = 0,
+    kBusy = 1,
+    kGeneral = 2,
+    kNoData = 3,
+    kNoAckOnData = 4,
+    kNoAckOnAddress = 5,
+    kNotPresent = 6,
+    kArbitrationLost = 7,
+    kTimeout = 8,
+    kSlaveMode = 9,
+    kNotInitialised = 10,
+    kNoController = 11,
+    kNoAck = 12,
+    kPortUnavailable = 13, // port or adapter missing, held elsewhere or refused
+};
+} // namespace cerr
+
 class CERR
 {
 public:

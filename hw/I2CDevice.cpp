@@ -34,7 +34,7 @@ CI2CBus& CI2CDevice::Bus()
 II2CTransfer& CI2CDevice::Link()
 {
     if (!m_pLink)
-        throw CERR(10, 0);
+        throw CERR(cerr::kNotInitialised, 0);
     return *m_pLink;
 }
 
@@ -115,7 +115,7 @@ std::uint8_t CI2CConverter::ToRaw(double value) const
 double CI2CConverter::ReadChannel(std::uint8_t input)
 {
     if (input > 3)
-        throw CERR(2, 0);
+        throw CERR(cerr::kGeneral, 0);
     WriteByte(static_cast<std::uint8_t>(m_control | input));
     std::uint8_t buffer[2] = {};
     ReadBlock(buffer, 2); // buffer[0]: the conversion before the control byte
@@ -125,7 +125,7 @@ double CI2CConverter::ReadChannel(std::uint8_t input)
 std::array<std::uint8_t, 4> CI2CConverter::ReadInputs()
 {
     if (m_control & INPUT_MODE)
-        throw CERR(2, 0);
+        throw CERR(cerr::kGeneral, 0);
     const std::uint8_t control = DAC_CONTROL | AUTO_INCREMENT;
     std::uint8_t buffer[5] = {}; // buffer[0]: the conversion before the control byte
     Link().WriteRead(m_address, &control, 1, buffer, 5);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Station.h"
 #include "hw/SimBoard.h"
 #include "hw/SimScript.h"
 
@@ -18,7 +19,7 @@
 class CSimLayout
 {
 public:
-    static constexpr int kChannels = 16;
+    static constexpr int kChannels = korva::kChannels;
 
     enum class LoadKind
     {

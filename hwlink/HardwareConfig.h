@@ -2,6 +2,8 @@
 // Which converter input measures a channel and which port bit switches it.
 // Kept in the program's settings under "Hardware/", never in the document.
 
+#include "base/Station.h"
+
 #include <array>
 #include <cstdint>
 #include <map>
@@ -31,7 +33,7 @@ struct ChannelWiring
 
 struct HardwareConfig
 {
-    static constexpr int kChannels = 16;
+    static constexpr int kChannels = korva::kChannels;
     enum Port
     {
         Off = 0,

@@ -1,5 +1,7 @@
 #include "hwlink/HardwareMessages.h"
 
+#include "hw/I2CBus.h"
+
 namespace {
 
 QString Device(int nDetail)
@@ -40,54 +42,54 @@ QString HardwareErrorText(int nError, int nDetail, const HardwareConfig& config)
     const QString bus = HardwareBusText(config);
     const QString n = QString::number(nError);
     switch (nError) {
-    case 0:
+    case cerr::kNoError:
         return QStringLiteral("Übertragung ohne Fehler beendet (Fehler 0)");
-    case 1:
+    case cerr::kBusy:
         return QStringLiteral("Der I2C-Bus an %1 bleibt belegt (Fehler 1) – Geräte am Bus und "
                               "Verkabelung prüfen")
             .arg(bus);
-    case 2:
+    case cerr::kGeneral:
         if (IsAdapter(config))
             return QStringLiteral("%1 kann diese Übertragung nicht ausführen (Fehler 2) – einen "
                                   "Adapter mit vollem I2C-Zugriff wählen")
                 .arg(bus);
         return QStringLiteral("Allgemeiner Fehler bei der Übertragung an %1 (Fehler 2)").arg(bus);
-    case 3:
+    case cerr::kNoData:
         return QStringLiteral("Übertragung ohne Daten angefordert (Fehler 3)");
-    case 4:
+    case cerr::kNoAckOnData:
         return QStringLiteral("%1 bestätigt die Daten nicht (Fehler 4) – Gerät und Verkabelung "
                               "prüfen")
             .arg(Device(nDetail));
-    case 5:
+    case cerr::kNoAckOnAddress:
         return QStringLiteral("%1 antwortet nicht (Fehler 5) – Verkabelung und Adresse prüfen")
             .arg(Device(nDetail));
-    case 6:
+    case cerr::kNotPresent:
         return QStringLiteral("%1 ist nicht vorhanden (Fehler 6) – Adresse in der "
                               "Hardware-Konfiguration prüfen")
             .arg(Device(nDetail));
-    case 7:
+    case cerr::kArbitrationLost:
         return QStringLiteral("Ein anderer Teilnehmer hat den I2C-Bus an %1 übernommen "
                               "(Fehler 7) – nur einen Master anschließen")
             .arg(bus);
-    case 8:
+    case cerr::kTimeout:
         return QStringLiteral("%1 antwortet nicht rechtzeitig (Fehler 8) – %2")
             .arg(bus, BusCheck(config));
-    case 9:
+    case cerr::kSlaveMode:
         return QStringLiteral("Der I2C-Controller an %1 steht im Slave-Betrieb (Fehler 9) – "
                               "Interface zurücksetzen (Strom aus und ein)")
             .arg(bus);
-    case 10:
+    case cerr::kNotInitialised:
         return QStringLiteral("%1 ist nicht eingerichtet (Fehler 10) – Hardware-Konfiguration "
                               "prüfen")
             .arg(bus);
-    case 11:
+    case cerr::kNoController:
         return QStringLiteral("An %1 ist kein I2C-Controller zu finden (Fehler 11) – %2")
             .arg(bus, BusCheck(config));
-    case 12:
+    case cerr::kNoAck:
         return QStringLiteral("%1 gibt keine Bestätigung (Fehler 12) – Verkabelung und Adresse "
                               "prüfen")
             .arg(Device(nDetail));
-    case 13:
+    case cerr::kPortUnavailable:
         if (IsAdapter(config))
             return QStringLiteral("%1 fehlt oder ist nicht zugänglich (Fehler 13)").arg(bus);
         return QStringLiteral("%1 fehlt oder ist belegt (Fehler 13)").arg(bus);

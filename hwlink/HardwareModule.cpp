@@ -5,6 +5,7 @@
 #include "framework/Messages.h"
 #include "framework/Resources.h"
 #include "framework/WinApp.h"
+#include "hw/I2CBus.h"
 #include "hw/PortBackend.h"
 #include "hw/SimLayout.h"
 #include "hwlink/HardwareConfigDlg.h"
@@ -360,7 +361,7 @@ void CHardwareModule::OnWorkerStatus()
             m_view->SetChannelSource(nullptr);
         if (!m_bFailureShown) {
             m_bFailureShown = true;
-            QString hint = st.nError == 13 ? m_config.AccessHint() : QString();
+            QString hint = st.nError == cerr::kPortUnavailable ? m_config.AccessHint() : QString();
             if (!hint.isEmpty())
                 hint = QStringLiteral("\n") + hint;
             AfxMessageBox(QStringLiteral("Die Hardware kann nicht geöffnet werden: %1.%2\n"

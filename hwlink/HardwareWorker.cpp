@@ -225,7 +225,7 @@ void CHardwareWorker::Run()
     try {
         bus.Init(BusPort(m_config.nPort));
     } catch (const CERR& e) {
-        if (e.GetNumber() != 13)
+        if (e.GetNumber() != cerr::kPortUnavailable)
             bus.ClosePort(); // the controller was missing, the port is still ours
         Publish({State::Failed, e.GetNumber(), e.GetText(), e.GetDetail(), false, {}, {}, {}});
         return;

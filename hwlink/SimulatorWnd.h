@@ -2,6 +2,8 @@
 // "Simulator": per channel its simulated load and a switch for a short, and
 // per device a switch that takes it off the simulated bus.
 
+#include "base/Station.h"
+
 #include <QWidget>
 
 #include <cstdint>
@@ -15,7 +17,7 @@ class QLabel;
 class CSimulatorWnd : public QWidget
 {
 public:
-    static constexpr int kChannels = 16;
+    static constexpr int kChannels = korva::kChannels;
 
     explicit CSimulatorWnd(QWidget* parent = nullptr);
     // nullptr while no simulated view runs: the switches are disabled.

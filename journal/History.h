@@ -2,6 +2,7 @@
 // The last hour of one view's currents: one point per measurement tick in a
 // ring buffer, and the events that fell into that time for the markers.
 
+#include "base/Station.h"
 #include "view/ViewEvents.h"
 
 #include <QtGlobal>
@@ -13,7 +14,7 @@ class CViewHistory
 {
 public:
     static constexpr int kCapacity = 3600; // one hour at one tick a second
-    static constexpr int kChannels = 16;
+    static constexpr int kChannels = korva::kChannels;
 
     struct Marker
     {

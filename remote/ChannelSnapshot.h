@@ -3,6 +3,8 @@
 // panel, MQTT): taken on the window's thread after each tick and each
 // switching event, then handed to other threads as a plain value.
 
+#include "base/Station.h"
+
 #include <QDateTime>
 #include <QString>
 #include <array>
@@ -35,7 +37,7 @@ struct ChannelRecord
 
 struct ChannelSnapshot
 {
-    static constexpr int kChannels = 16;
+    static constexpr int kChannels = korva::kChannels;
     QString strStation;
     QDateTime time;
     std::array<ChannelRecord, kChannels> channels;

@@ -3,6 +3,7 @@
 // time of its last message, read from their retained status and state
 // messages. Read-only; its own connection with the station's MQTT settings.
 
+#include "base/Station.h"
 #include "remote/MqttClient.h"
 
 #include <QDateTime>
@@ -20,7 +21,7 @@ class QTreeWidgetItem;
 class CStationsWnd : public QWidget
 {
 public:
-    static constexpr int kChannels = 16;
+    static constexpr int kChannels = korva::kChannels;
 
     struct Channel
     {

@@ -3,6 +3,7 @@
 // cycle that drives them, switching with the short-circuit lock, and the
 // commands that open the dialogs it owns.
 
+#include "base/Station.h"
 #include "dialogs/AbfragezeitDlg.h"
 #include "dialogs/ConDlg.h"
 #include "dialogs/MaximalwerteDlg.h"
@@ -39,7 +40,7 @@ public:
     {
         IDD = IDD_KORVA_FORM
     };
-    static constexpr int kChannels = 16;
+    static constexpr int kChannels = korva::kChannels;
     static constexpr int kMaxNameChars = 10;
 
     // Window timers of the view.

@@ -49,9 +49,9 @@ void Detect(const ToolOptions& options, CI2CBus& bus, std::ostream& out)
 {
     // Tell a port that cannot be claimed apart from a port without controller.
     if (!bus.TestPort(options.port))
-        throw CERR(13, 0);
+        throw CERR(cerr::kPortUnavailable, 0);
     if (!bus.Detect(options.port))
-        throw CERR(11, 0);
+        throw CERR(cerr::kNoController, 0);
     out << "port " << options.port << ": I2C controller found\n";
 }
 

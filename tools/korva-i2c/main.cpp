@@ -21,7 +21,7 @@ constexpr int EXIT_USAGE = 2;
 void ReportError(const CERR& error, const ToolOptions& options, int osError)
 {
     std::cerr << "korva-i2c: error " << error.GetNumber() << ": " << error.GetText();
-    const bool addressError = error.GetNumber() == 4 || error.GetNumber() == 5;
+    const bool addressError = error.GetNumber() == cerr::kNoAckOnData || error.GetNumber() == cerr::kNoAckOnAddress;
     if (addressError && error.GetDetail() != 0) {
         char address[32];
         std::snprintf(address, sizeof address, " (address 0x%02X)", error.GetDetail());
@@ -32,13 +32,13 @@ void ReportError(const CERR& error, const ToolOptions& options, int osError)
         const std::string node = CI2CAdapter::NodePath(options.bus);
         if (osError)
             std::cerr << "korva-i2c: " << node << ": " << std::strerror(osError) << '\n';
-        if (error.GetNumber() == 13)
+        if (error.GetNumber() == cerr::kPortUnavailable)
             std::cerr << "korva-i2c: " << node
                       << " must exist (module i2c-dev; on a Raspberry Pi dtparam=i2c_arm=on),"
                          " be an I2C adapter and be open to you (group i2c)\n";
         return;
     }
-    if (error.GetNumber() == 13 && !options.simulate)
+    if (error.GetNumber() == cerr::kPortUnavailable && !options.simulate)
         std::cerr << "korva-i2c: port " << options.port << " is /dev/parport" << options.port - 1
                   << ": it must exist (module ppdev), be free (no other program, module lp"
                      " unloaded) and be open to you (group lp)\n";
