@@ -1,7 +1,7 @@
 #include "framework/Dialog.h"
 
 #include "framework/WndTimers.h"
-#include "res/resource.h"
+#include "framework/FrameworkIds.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -71,7 +71,7 @@ CMDIChildWnd* CDocTemplate::createFrame(CDocument* doc, CMDIFrameWnd* mainFrame)
     CView* view = m_newView();
     view->SetDocument(doc);
     CMDIChildWnd* frame = m_newFrame();
-    frame->SetView(view);
+    frame->SetView(view, m_nIDResource);
     frame->setWindowTitle(doc->GetTitle());
     if (mainFrame)
         mainFrame->AddChild(frame);

@@ -5,7 +5,7 @@
 #include "framework/Messages.h"
 #include "framework/View.h"
 #include "framework/WinApp.h"
-#include "res/resource.h"
+#include "framework/FrameworkIds.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -5,7 +5,7 @@
 #include "framework/View.h"
 #include "framework/WinApp.h"
 #include "framework/WndTimers.h"
-#include "res/resource.h"
+#include "framework/FrameworkIds.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -85,11 +85,12 @@ CMDIChildWnd::CMDIChildWnd(QWidget* parent) : QMdiSubWindow(parent)
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
-void CMDIChildWnd::SetView(CView* view)
+void CMDIChildWnd::SetView(CView* view, int nIDIcon)
 {
     m_view = view;
     setWidget(view);
-    setWindowIcon(QIcon(QStringLiteral(":/res/icons/%1-32.png").arg(IDR_KORVATYPE)));
+    if (nIDIcon)
+        setWindowIcon(QIcon(QStringLiteral(":/res/icons/%1-32.png").arg(nIDIcon)));
 }
 
 void CMDIChildWnd::ShowChild()

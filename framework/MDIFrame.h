@@ -45,7 +45,8 @@ class CMDIChildWnd : public QMdiSubWindow, public CCmdTarget
     Q_OBJECT
 public:
     explicit CMDIChildWnd(QWidget* parent = nullptr);
-    void SetView(CView* view);
+    // nIDIcon: the document type whose icon the child shows (0: none).
+    void SetView(CView* view, int nIDIcon = 0);
     CView* GetActiveView() const { return m_view; }
     void ShowChild();
     // Fits the frame to the view's form (shrinking only, when asked).

@@ -1,6 +1,6 @@
 #include "framework/Messages.h"
 
-#include "res/resource.h"
+#include "framework/FrameworkIds.h"
 
 #include <QApplication>
 #include <QMessageBox>

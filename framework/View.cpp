@@ -2,7 +2,7 @@
 
 #include "framework/Document.h"
 #include "framework/WndTimers.h"
-#include "res/resource.h"
+#include "framework/FrameworkIds.h"
 
 #include <QMdiSubWindow>
 #include <QPainter>

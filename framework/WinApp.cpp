@@ -5,7 +5,7 @@
 #include "framework/MDIFrame.h"
 #include "framework/View.h"
 #include "framework/Messages.h"
-#include "res/resource.h"
+#include "framework/FrameworkIds.h"
 
 #include <QApplication>
 #include <QDir>
