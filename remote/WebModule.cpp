@@ -106,6 +106,7 @@ bool CWebModule::Start()
         backend.stopping = m_stopping;
         backend.switchChannel = [this](int k, bool on) { return Switch(k, on); };
         backend.journal = [this](int n) { return Journal(n); };
+        const QSet<QString> hosts = m_config.AllowedHosts();
         m_thread.setObjectName(QStringLiteral("korva-web"));
         m_thread.start();
         m_anchor = new QObject;
@@ -115,6 +116,7 @@ bool CWebModule::Start()
             m_anchor,
             [&] {
                 auto* server = new CWebServer(backend, m_config.password, m_limits);
+                server->SetHosts(hosts);
                 if (server->Listen(address, m_config.nPort, tls, &error))
                     m_server = server;
                 else
