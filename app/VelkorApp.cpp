@@ -115,7 +115,8 @@ bool CVelkorApp::InitInstance(const QStringList& commandLine)
         return false;
     frame->AddCommandTarget(m_journal.get());
     frame->AddCommandTarget(m_hardware.get());
-    StartWebPanel(commandLine);
+    if (!StartWebPanel(commandLine))
+        return false;
     StartMqtt();
     StartAlarm(bHeadless);
     if (bHeadless)
@@ -206,14 +207,14 @@ bool CVelkorApp::StartHeadless(const QStringList& args, const CCommandLineInfo& 
 
 // Off unless the settings or --web enable it; a panel that cannot start only
 // costs a warning.
-void CVelkorApp::StartWebPanel(const QStringList& args)
+bool CVelkorApp::StartWebPanel(const QStringList& args)
 {
     WebConfig config = WebConfig::Load(Settings());
     QString error;
     if (!config.ApplyArguments(args, &error))
         std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
     m_web = std::make_unique<CWebModule>(MainFrame(), m_journal.get(), config);
-    m_web->Start();
+    return m_web->Start() || !m_web->FailedFatally();
 }
 
 // Off unless the settings enable it; a broker that is away is retried.

@@ -25,7 +25,9 @@ public:
     bool InitInstance(const QStringList& args);
     CMainFrame* MainFrame() const;
     void OnAppAbout();
-    void StartWebPanel(const QStringList& args);
+    // False when the program must not run (a certificate and key that do
+    // not belong together).
+    bool StartWebPanel(const QStringList& args);
     void StartMqtt();
     void StartAlarm(bool bHeadless);
     // Prints the file (to a PDF file when pdfFile is given) and returns the

@@ -33,6 +33,9 @@ public:
     quint16 Port() const { return m_nPort; }
     QString Url() const;
     QString LastStatus() const { return m_strStatus; }
+    // The last Start() failed on something the program must not run with
+    // (a certificate and key that do not belong together, ...).
+    bool FailedFatally() const { return m_bFatal; }
     CVelkorView* View() const { return m_served.View(); }
     // For tests: the server object (lives on its own thread).
     CWebServer* Server() const { return m_server; }
@@ -41,7 +44,7 @@ public:
 
 private:
     void Report(const QString& text, bool bWarning);
-    bool MakeTls(std::optional<QSslConfiguration>& tls, QString& error) const;
+    bool MakeTls(std::optional<QSslConfiguration>& tls, QString& error);
     bool IsPublishing() const override { return m_server != nullptr; }
     void Publish() override;
     QVector<JournalEvent> NewJournalEvents();
@@ -59,5 +62,6 @@ private:
     std::shared_ptr<std::atomic<bool>> m_stopping;
     quint16 m_nPort = 0;
     QString m_strStatus;
+    bool m_bFatal = false;
     std::optional<quint64> m_nEventsSeen; // the journal's count, as far as handed over
 };

@@ -19,6 +19,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSettings>
+#include <QSslCipher>
 #include <QSslSocket>
 #include <QStandardPaths>
 #include <QTcpSocket>
@@ -421,6 +422,7 @@ void TestRemote::crossSiteRequestsRefused()
     const QByteArray self = "Origin: http://127.0.0.1:" + QByteArray::number(m_port);
     for (const QByteArray& foreign :
          {QByteArray("Origin: http://evil.example"), QByteArray("Origin: null"),
+          "Origin: https://127.0.0.1:" + QByteArray::number(m_port),
           QByteArray("Origin: http://127.0.0.1:1"), QByteArray("Sec-Fetch-Site: cross-site")}) {
         const Reply r = Http(m_port, "POST", "/api/channels/6/off", {cookie, foreign});
         QCOMPARE(r.status, 403);
@@ -646,18 +648,22 @@ void TestRemote::floodKeepsMeasuringAndMemoryFlat()
 void TestRemote::httpsOnlyWithCertificate()
 {
     QTemporaryDir dir;
-    const QString cert = dir.filePath(QStringLiteral("cert.pem"));
-    const QString key = dir.filePath(QStringLiteral("key.pem"));
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                   QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                   QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                   QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert,
-                   QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
-                   QStringLiteral("/CN=127.0.0.1")});
-    QVERIFY(openssl.waitForFinished(30000));
-    QCOMPARE(openssl.exitCode(), 0);
+    const auto makePair = [&](const QString& stem) {
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"),
+                      {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                       QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                       QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                       QStringLiteral("-keyout"), dir.filePath(stem + QStringLiteral("-key.pem")),
+                       QStringLiteral("-out"), dir.filePath(stem + QStringLiteral("-cert.pem")),
+                       QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
+                       QStringLiteral("/CN=127.0.0.1")});
+        return openssl.waitForFinished(30000) && openssl.exitCode() == 0;
+    };
+    QVERIFY(makePair(QStringLiteral("a")));
+    QVERIFY(makePair(QStringLiteral("b")));
+    const QString cert = dir.filePath(QStringLiteral("a-cert.pem"));
+    const QString key = dir.filePath(QStringLiteral("a-key.pem"));
 
     WebConfig config;
     config.bEnabled = true;
@@ -672,11 +678,46 @@ void TestRemote::httpsOnlyWithCertificate()
     const Reply login = Http(port, "POST", "/api/login", {}, PasswordBody(kPassword), true);
     QCOMPARE(login.status, 200);
     QVERIFY(login.header("Set-Cookie").contains("; Secure"));
-    QCOMPARE(Http(port, "GET", "/", {}, {}, true).status, 200);
+    const Reply page = Http(port, "GET", "/", {}, {}, true);
+    QCOMPARE(page.status, 200);
+    QCOMPARE(page.header("Strict-Transport-Security"), QByteArray("max-age=31536000"));
+    // The page of the plain panel is another site for the HTTPS one.
+    const QByteArray plainOrigin = "Origin: http://127.0.0.1:" + QByteArray::number(port);
+    QCOMPARE(Http(port, "POST", "/api/logout", {plainOrigin}, {}, true).status, 403);
     // Plain HTTP gets no answer on the HTTPS port.
     QCOMPARE(Http(port, "GET", "/api/session", {}, {}, false, 1000).status, 0);
 
+    // TLS 1.2 only with forward secrecy and AEAD; the name of what was agreed.
+    const auto agreed = [&](QSsl::SslProtocol protocol, const QString& cipher) {
+        QSslSocket s;
+        QSslConfiguration c = s.sslConfiguration();
+        c.setProtocol(protocol);
+        if (!cipher.isEmpty())
+            c.setCiphers({QSslCipher(cipher)});
+        c.setPeerVerifyMode(QSslSocket::VerifyNone);
+        s.setSslConfiguration(c);
+        s.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
+        WaitFor([&] { return s.isEncrypted() || s.state() == QAbstractSocket::UnconnectedState; });
+        return s.isEncrypted() ? s.sessionCipher().name() : QString();
+    };
+    QCOMPARE(agreed(QSsl::TlsV1_2, QStringLiteral("ECDHE-ECDSA-AES128-SHA")), QString());
+    QCOMPARE(agreed(QSsl::TlsV1_2, QStringLiteral("ECDHE-ECDSA-AES256-SHA384")), QString());
+    QCOMPARE(agreed(QSsl::TlsV1_2, QStringLiteral("ECDHE-ECDSA-AES128-GCM-SHA256")),
+             QStringLiteral("ECDHE-ECDSA-AES128-GCM-SHA256"));
+    QVERIFY(!agreed(QSsl::TlsV1_3, {}).isEmpty());
+
+    // A certificate with another pair's key: the program must not run so.
+    config.strKey = dir.filePath(QStringLiteral("b-key.pem"));
+    CWebModule mismatched(nullptr, m_journal.get(), config);
+    QVERIFY(!mismatched.Start());
+    QVERIFY(mismatched.FailedFatally());
+    QVERIFY2(mismatched.LastStatus().contains(QStringLiteral("a-cert.pem")) &&
+                 mismatched.LastStatus().contains(QStringLiteral("b-key.pem")) &&
+                 mismatched.LastStatus().contains(QStringLiteral("gehören nicht zusammen")),
+             qPrintable(mismatched.LastStatus()));
+
     // A broken key: no panel rather than one without TLS.
+    config.strKey = key;
     QFile::resize(key, 10);
     CWebModule broken(nullptr, m_journal.get(), config);
     QVERIFY(!broken.Start());
