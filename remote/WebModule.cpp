@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSslCipher>
 #include <QSslCertificate>
 #include <QSslKey>
@@ -228,6 +229,54 @@ void CWebModule::SetPassword(const WebPasswordHash& password)
     if (CWebServer* server = m_server)
         QMetaObject::invokeMethod(
             server, [server, password] { server->SetPassword(password); }, Qt::QueuedConnection);
+}
+
+void CWebModule::Reload(const WebConfig& config)
+{
+    WebConfig next = config;
+    next.strStation = next.Station();
+    const bool relisten = next.bEnabled != m_config.bEnabled ||
+                          next.strAddress != m_config.strAddress || next.nPort != m_config.nPort ||
+                          next.strCertificate != m_config.strCertificate ||
+                          next.strKey != m_config.strKey;
+    if (relisten) {
+        Stop();
+        m_config = next;
+        Start();
+        return;
+    }
+    m_config = next;
+    SetPassword(next.password);
+    if (CWebServer* server = m_server)
+        QMetaObject::invokeMethod(
+            server, [server, hosts = next.AllowedHosts()] { server->SetHosts(hosts); },
+            Qt::QueuedConnection);
+}
+
+void CWebModule::WatchPassword(const QString& settingsFile, std::function<WebConfig()> load)
+{
+    m_strSettingsFile = settingsFile;
+    m_load = std::move(load);
+    // Settings are written to a new file that replaces the old one: the
+    // folder is watched as well, and the file again after each change.
+    const QFileInfo info(settingsFile);
+    QDir().mkpath(info.absolutePath());
+    m_watcher.addPath(info.absolutePath());
+    if (info.exists())
+        m_watcher.addPath(settingsFile);
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(200);
+    const auto changed = [this] { m_settle.start(); };
+    QObject::connect(&m_watcher, &QFileSystemWatcher::fileChanged, &m_settle, changed);
+    QObject::connect(&m_watcher, &QFileSystemWatcher::directoryChanged, &m_settle, changed);
+    QObject::connect(&m_settle, &QTimer::timeout, &m_settle, [this] {
+        if (QFileInfo::exists(m_strSettingsFile) && !m_watcher.files().contains(m_strSettingsFile))
+            m_watcher.addPath(m_strSettingsFile);
+        const WebPasswordHash fresh = m_load().password;
+        if (fresh.hash != m_config.password.hash || fresh.salt != m_config.password.salt ||
+            fresh.nIterations != m_config.password.nIterations)
+            SetPassword(fresh);
+    });
 }
 
 // ---- the served view ----

@@ -8,10 +8,13 @@
 #include "remote/WebServer.h"
 #include "view/ViewEvents.h"
 
+#include <QFileSystemWatcher>
 #include <QList>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class CJournalModule;
@@ -41,6 +44,14 @@ public:
     CWebServer* Server() const { return m_server; }
     // A new password (from the settings) for the running server.
     void SetPassword(const WebPasswordHash& password);
+    // The settings as they are now (SIGHUP): a new address, port or
+    // certificate starts the server again; password, hosts and station are
+    // taken over by the running one.
+    void Reload(const WebConfig& config);
+    // Watches the settings file: a password stored there by
+    // korva --set-web-password while the program runs is taken within a
+    // second or so. load reads the settings afresh.
+    void WatchPassword(const QString& settingsFile, std::function<WebConfig()> load);
 
 private:
     void Report(const QString& text, bool bWarning);
@@ -64,4 +75,8 @@ private:
     QString m_strStatus;
     bool m_bFatal = false;
     std::optional<quint64> m_nEventsSeen; // the journal's count, as far as handed over
+    QFileSystemWatcher m_watcher;
+    QTimer m_settle; // one reading after a burst of changes
+    QString m_strSettingsFile;
+    std::function<WebConfig()> m_load;
 };
