@@ -71,8 +71,10 @@ void CConnectionGuard::OnReadyRead(QTcpSocket* socket)
         Refuse(socket, verdict.nStatus, verdict.strText);
         return;
     }
-    if (!e.screen.InRequest())
+    if (!e.screen.InRequest()) {
         e.nRequestSince = -1;
+        e.bServed = true;
+    }
     else if (!wasInRequest || e.nRequestSince < 0)
         e.nRequestSince = now;
 }
@@ -110,8 +112,9 @@ void CConnectionGuard::Refuse(QTcpSocket* socket, int nStatus, const QString& te
         connect(socket, &QIODevice::bytesWritten, this, shutDown);
 }
 
-// When all connections are taken, the one quiet longest goes, lingering ones
-// first; event streams stay (they have a cap of their own).
+// When all connections are taken, one goes: a refused one first, then one
+// that never brought a complete request, then the one quiet longest. Event
+// streams stay (they have a cap of their own).
 bool CConnectionGuard::MakeRoom()
 {
     QTcpSocket* victim = nullptr;
@@ -119,7 +122,9 @@ bool CConnectionGuard::MakeRoom()
     for (auto it = m_live.cbegin(); it != m_live.cend(); ++it) {
         if (it->bExempt)
             continue;
-        const qint64 rank = it->nLingerSince >= 0 ? it->nLast - (1LL << 40) : it->nLast;
+        const qint64 rank = it->nLast - (it->nLingerSince >= 0 ? 2LL << 40
+                                         : !it->bServed    ? 1LL << 40
+                                                           : 0);
         if (!victim || rank < best) {
             victim = it.key();
             best = rank;

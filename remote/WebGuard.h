@@ -53,6 +53,7 @@ private:
         qint64 nRequestSince = -1; // a request (or the first one) is due since then
         qint64 nLingerSince = -1;  // refused and answered
         bool bExempt = false;
+        bool bServed = false; // a request was complete on it
         CRequestScreen screen;
     };
     void OnReadyRead(QTcpSocket* socket);

@@ -9,6 +9,7 @@
 #include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 #include <QUrlQuery>
 #include <chrono>
 #include <condition_variable>
@@ -109,6 +110,9 @@ CWebServer::CWebServer(WebBackend backend, WebPasswordHash password, WebServerLi
     InitRemoteResources();
     m_clock.start();
     m_hashing.setMaxThreadCount(1);
+    // A flood of logins must not take the processor from serving: the check
+    // runs when nothing else wants it.
+    m_hashing.setThreadPriority(QThread::IdlePriority);
     m_collect.setInterval(CStateMailbox::kCollectMs);
     connect(&m_collect, &QTimer::timeout, this, [this] { Collect(); });
     m_collect.start();
