@@ -3,6 +3,7 @@
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <sys/socket.h>
+#include <utility>
 
 CConnectionGuard::CConnectionGuard(const WebServerLimits& limits, QObject* parent)
     : QObject(parent), m_limits(limits)
@@ -51,6 +52,15 @@ void CConnectionGuard::Exempt(QTcpSocket* socket)
         it->bExempt = true;
 }
 
+void CConnectionGuard::SetBusy(QTcpSocket* socket, bool bBusy)
+{
+    const auto it = m_live.find(socket);
+    if (it == m_live.end())
+        return;
+    it->bBusy = bBusy;
+    it->nLast = m_clock.elapsed();
+}
+
 void CConnectionGuard::OnReadyRead(QTcpSocket* socket)
 {
     const auto it = m_live.find(socket);
@@ -87,6 +97,9 @@ void CConnectionGuard::Refuse(QTcpSocket* socket, int nStatus, const QString& te
         return;
     it->nLingerSince = m_clock.elapsed();
     it->bExempt = false;
+    // A connection on its way out does not keep its address from a new one.
+    if (std::exchange(it->bCounted, false))
+        Uncount(it->address);
     // The HTTP server's handler is not called for this socket any more; only
     // the reading that keeps the connection from being reset stays.
     disconnect(socket, &QIODevice::readyRead, nullptr, nullptr);
@@ -145,7 +158,7 @@ void CConnectionGuard::Sweep()
         if (e.nLingerSince >= 0) {
             if (now - e.nLingerSince > m_limits.nLingerMs)
                 idle.append(it.key());
-        } else if (!e.bExempt) {
+        } else if (!e.bExempt && !e.bBusy) {
             if (e.nRequestSince >= 0 && now - e.nRequestSince > m_limits.nRequestMs)
                 late.append(it.key());
             else if (now - e.nLast > m_limits.nIdleMs)
@@ -170,8 +183,14 @@ void CConnectionGuard::Forget(QTcpSocket* socket)
     const auto it = m_live.find(socket);
     if (it == m_live.end())
         return;
-    const auto count = m_perAddress.find(it->address);
+    if (it->bCounted)
+        Uncount(it->address);
+    m_live.erase(it);
+}
+
+void CConnectionGuard::Uncount(const QHostAddress& address)
+{
+    const auto count = m_perAddress.find(address);
     if (count != m_perAddress.end() && --*count <= 0)
         m_perAddress.erase(count);
-    m_live.erase(it);
 }

@@ -40,6 +40,9 @@ public:
     bool Admit(QTcpSocket* socket);
     // An event stream: no deadline and no idle time from now on.
     void Exempt(QTcpSocket* socket);
+    // The server is still working on the connection's request (a password
+    // check): it is not idle meanwhile.
+    void SetBusy(QTcpSocket* socket, bool bBusy);
     // Answers with the status (Connection: close) and closes once the client
     // had the answer; the HTTP server reads nothing more of it.
     void Refuse(QTcpSocket* socket, int nStatus, const QString& text, const HttpHeaders& extra = {});
@@ -53,7 +56,9 @@ private:
         qint64 nRequestSince = -1; // a request (or the first one) is due since then
         qint64 nLingerSince = -1;  // refused and answered
         bool bExempt = false;
-        bool bServed = false; // a request was complete on it
+        bool bServed = false;  // a request was complete on it
+        bool bBusy = false;    // its answer is being worked out
+        bool bCounted = true;  // counts against its address's cap
         CRequestScreen screen;
     };
     void OnReadyRead(QTcpSocket* socket);
@@ -61,6 +66,7 @@ private:
     bool MakeRoom();
     void Drop(QTcpSocket* socket);
     void Forget(QTcpSocket* socket);
+    void Uncount(const QHostAddress& address);
 
     WebServerLimits m_limits;
     HeadRules m_rules;

@@ -9,7 +9,6 @@
 #include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QThread>
 #include <QUrlQuery>
 #include <chrono>
 #include <condition_variable>
@@ -109,10 +108,8 @@ CWebServer::CWebServer(WebBackend backend, WebPasswordHash password, WebServerLi
 {
     InitRemoteResources();
     m_clock.start();
+    // One check at a time: a flood of logins takes at most one processor.
     m_hashing.setMaxThreadCount(1);
-    // A flood of logins must not take the processor from serving: the check
-    // runs when nothing else wants it.
-    m_hashing.setThreadPriority(QThread::IdlePriority);
     m_collect.setInterval(CStateMailbox::kCollectMs);
     connect(&m_collect, &QTimer::timeout, this, [this] { Collect(); });
     m_collect.start();
@@ -370,6 +367,7 @@ void CWebServer::Login(const QHttpServerRequest& request, QTcpSocket* socket)
     }
     ++m_nLoginsWaiting;
     ++m_loginsRunning[client];
+    m_guard->SetBusy(socket, true);
     const QPointer<QTcpSocket> target(socket);
     m_hashing.start([this, target, client, close, text = password.toString(),
                      stored = m_password] {
@@ -390,6 +388,7 @@ void CWebServer::FinishLogin(QTcpSocket* socket, const QHostAddress& client, boo
         m_limiter.RecordFailure(client, m_clock.elapsed());
     if (!socket || socket->state() != QAbstractSocket::ConnectedState)
         return;
+    m_guard->SetBusy(socket, false);
     Send(socket, bRight ? LoggedIn() : Error(Status::Unauthorized, QStringLiteral("Passwort falsch")),
          false, bClose);
 }
