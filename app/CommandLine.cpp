@@ -1,6 +1,9 @@
 #include "app/CommandLine.h"
 
+#include "remote/WebConfig.h"
+
 #include <QCommandLineParser>
+#include <QHostAddress>
 #include <QDir>
 #include <QFile>
 #include <QList>
@@ -93,6 +96,32 @@ QString ErrorText(const QCommandLineParser& parser, const QStringList& args)
 // Far more than any hand-written play of faults; stops a device file
 // (/dev/zero) from being read for ever.
 constexpr qint64 kMaxSimScriptBytes = 1 << 20;
+
+// ADDRESS:PORT with an address this machine may listen on and a port 1 ... 65535.
+bool CheckWebArgument(const QString& value, QString& error)
+{
+    QString address;
+    quint16 port = 0;
+    const QString portText = value.section(QLatin1Char(':'), -1);
+    bool numeric = false;
+    const uint wanted = portText.toUInt(&numeric);
+    if (!value.contains(QLatin1Char(':')) || !numeric) {
+        error = QStringLiteral("erwartet ADRESSE:PORT, zum Beispiel 127.0.0.1:8088.");
+        return false;
+    }
+    if (wanted < 1 || wanted > 65535) {
+        error = QStringLiteral("Der Port muss zwischen 1 und 65535 liegen.");
+        return false;
+    }
+    if (!ParseListenAddress(value, address, port) ||
+        (address != QLatin1String("*") &&
+         address.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0 &&
+         QHostAddress(address).isNull())) {
+        error = QStringLiteral("Die Adresse ist keine IP-Adresse (auch „localhost“ oder „*“).");
+        return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -200,6 +229,17 @@ KorvaCommandLine ParseKorvaCommandLine(const QStringList& argv)
         if (!LoadSimScriptFile(parser.value(QStringLiteral("sim-script")), script, error)) {
             result.nExitCode = 2;
             result.strMessage = QStringLiteral("korva: ") + error + QLatin1Char('\n');
+            return result;
+        }
+    }
+
+    if (parser.isSet(QStringLiteral("web"))) {
+        const QString value = parser.value(QStringLiteral("web"));
+        QString error;
+        if (!CheckWebArgument(value, error)) {
+            result.nExitCode = 2;
+            result.strMessage = QStringLiteral("korva: --web %1: %2 Hilfe mit „korva --help“.\n")
+                                    .arg(Quoted(value), error);
             return result;
         }
     }

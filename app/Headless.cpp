@@ -104,6 +104,7 @@ CHeadlessRunner::~CHeadlessRunner()
 {
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGQUIT, SIG_DFL);
 }
 
 void CHeadlessRunner::InstallSignalHandlers()
@@ -126,6 +127,7 @@ void CHeadlessRunner::InstallSignalHandlers()
     sa.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGQUIT, &sa, nullptr); // would leave a core and no saved file
 }
 
 CDocument* CHeadlessRunner::Document() const

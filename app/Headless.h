@@ -2,7 +2,8 @@
 // The unattended mode: the same application with no window shown and no
 // display. Message boxes become lines on standard error (and in the journal)
 // answered as their default button would be; the document is saved back to
-// its file at intervals, and SIGTERM or SIGINT save it and end the program.
+// its file at intervals, and SIGTERM, SIGINT or SIGQUIT save it and end the
+// program.
 
 #include "framework/Messages.h"
 

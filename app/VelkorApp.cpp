@@ -7,6 +7,7 @@
 #include "app/FileTypes.h"
 #include "app/Headless.h"
 #include "app/MainFrm.h"
+#include "app/Signals.h"
 #include "app/Splash.h"
 #include "doc/VelkorDoc.h"
 #include "framework/DocTemplate.h"
@@ -42,6 +43,7 @@ CVelkorApp::CVelkorApp()
 
 CVelkorApp::~CVelkorApp()
 {
+    m_reloadSignal.reset();
     m_alarm.reset(); // wraps the sink below
     if (m_headlessSink)
         SetMessageSink(nullptr);
@@ -115,8 +117,10 @@ bool CVelkorApp::InitInstance(const QStringList& commandLine)
         return false;
     frame->AddCommandTarget(m_journal.get());
     frame->AddCommandTarget(m_hardware.get());
-    StartWebPanel(commandLine);
+    if (!StartWebPanel(commandLine))
+        return false;
     StartMqtt();
+    m_reloadSignal = std::make_unique<CReloadSignal>([this] { ReloadSettings(); });
     StartAlarm(bHeadless);
     if (bHeadless)
         return StartHeadless(commandLine, cmdInfo);
@@ -206,14 +210,46 @@ bool CVelkorApp::StartHeadless(const QStringList& args, const CCommandLineInfo& 
 
 // Off unless the settings or --web enable it; a panel that cannot start only
 // costs a warning.
-void CVelkorApp::StartWebPanel(const QStringList& args)
+bool CVelkorApp::StartWebPanel(const QStringList& args)
 {
-    WebConfig config = WebConfig::Load(Settings());
+    m_webArgs = args;
     QString error;
+    WebConfig config = WebConfig::Load(Settings());
     if (!config.ApplyArguments(args, &error))
         std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
     m_web = std::make_unique<CWebModule>(MainFrame(), m_journal.get(), config);
-    m_web->Start();
+    // A password set by korva --set-web-password while this one runs.
+    m_web->WatchPassword(Settings().fileName(), [this] { return WebSettings(); });
+    return m_web->Start() || !m_web->FailedFatally();
+}
+
+WebConfig CVelkorApp::WebSettings()
+{
+    Settings().sync(); // takes what another process wrote
+    WebConfig config = WebConfig::Load(Settings());
+    config.ApplyArguments(m_webArgs, nullptr);
+    return config;
+}
+
+void CVelkorApp::ReloadSettings()
+{
+    std::fprintf(stderr, "korva: Einstellungen für Web-Panel und MQTT neu gelesen (SIGHUP)\n");
+    std::fflush(stderr);
+    ReloadWebSettings();
+    ReloadMqttSettings();
+}
+
+void CVelkorApp::ReloadWebSettings()
+{
+    if (m_web)
+        m_web->Reload(WebSettings());
+}
+
+// The link decides itself whether it connects again.
+void CVelkorApp::ReloadMqttSettings()
+{
+    if (m_mqtt)
+        m_mqtt->SetConfig(MqttConfig::Load(Settings()));
 }
 
 // Off unless the settings enable it; a broker that is away is retried.
@@ -251,6 +287,7 @@ bool CSplashFilter::eventFilter(QObject* watched, QEvent* event)
 
 void SetUpProcessSignals()
 {
+    CatchStraySignals();
     // Under a file-size limit (ulimit -f, LimitFSIZE=) the default action of
     // SIGXFSZ ends the program in the middle of a save or a journal line.
     // Ignored, the write fails with EFBIG and takes the ordinary error path.

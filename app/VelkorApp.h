@@ -15,6 +15,8 @@ class CCommandLineInfo;
 class CWebModule;
 class CMqttModule;
 class CAlarmModule;
+class CReloadSignal;
+struct WebConfig;
 
 class CVelkorApp : public CWinApp
 {
@@ -25,8 +27,14 @@ public:
     bool InitInstance(const QStringList& args);
     CMainFrame* MainFrame() const;
     void OnAppAbout();
-    void StartWebPanel(const QStringList& args);
+    // False when the program must not run (a certificate and key that do
+    // not belong together).
+    bool StartWebPanel(const QStringList& args);
     void StartMqtt();
+    // SIGHUP: the web panel's and the MQTT link's settings read again.
+    void ReloadSettings();
+    void ReloadWebSettings();
+    void ReloadMqttSettings();
     void StartAlarm(bool bHeadless);
     // Prints the file (to a PDF file when pdfFile is given) and returns the
     // exit status; no window is shown.
@@ -41,9 +49,13 @@ public:
     // The unattended mode (--headless); null with windows.
     std::unique_ptr<CHeadlessSink> m_headlessSink;
     std::unique_ptr<CHeadlessRunner> m_headless;
+    std::unique_ptr<CReloadSignal> m_reloadSignal;
 
 private:
     bool CreateMainFrame();
+    // The settings with --web applied over them.
+    WebConfig WebSettings();
+    QStringList m_webArgs;
     bool StartHeadless(const QStringList& args, const CCommandLineInfo& cmdInfo);
 };
 

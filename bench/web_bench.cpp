@@ -9,7 +9,9 @@
 //  2. Tick to browser: the view measures with its own 50 ms timer, channel 1
 //     gets a new current every tick; headless Chromium (web_latency.py)
 //     records when its page shows each one. Median and 99th percentile.
-// Run: QT_QPA_PLATFORM=offscreen LC_ALL=de_DE.UTF-8 ./web_bench [ticks|latency]
+//  3. /api/state with 10 and 100 clients, quiet and while 300 slow
+//     connections and 20 wrong logins a second run; resident memory.
+// Run: QT_QPA_PLATFORM=offscreen LC_ALL=de_DE.UTF-8 ./web_bench [ticks|latency|attack]
 
 #include "doc/VelkorDoc.h"
 #include "framework/Messages.h"
@@ -21,6 +23,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTcpSocket>
@@ -30,6 +33,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <malloc.h>
 #include <memory>
 #include <vector>
 
@@ -353,6 +357,238 @@ int Latency(const QString& script)
     return 0;
 }
 
+// ---- under attack ----
+
+// Clients asking /api/state over and over on kept-alive connections, each
+// from a loopback address of its own; every answer's delay is recorded.
+class StateClients : public QThread
+{
+public:
+    StateClients(quint16 port, int count, int ms) : m_port(port), m_count(count), m_ms(ms) {}
+    std::vector<double> delaysMs;
+    int failures = 0;
+
+protected:
+    void run() override
+    {
+        struct Client
+        {
+            std::unique_ptr<QTcpSocket> socket;
+            QByteArray received;
+            QElapsedTimer sent;
+        };
+        const QByteArray request = "GET /api/state HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+        std::vector<Client> clients(static_cast<std::size_t>(m_count));
+        QDeadlineTimer end(m_ms);
+        QEventLoop loop;
+        for (int i = 0; i < m_count; ++i) {
+            Client& c = clients[std::size_t(i)];
+            c.socket = std::make_unique<QTcpSocket>();
+            c.socket->bind(QHostAddress(QStringLiteral("127.0.7.%1").arg(1 + i)));
+            QTcpSocket* raw = c.socket.get();
+            QObject::connect(raw, &QAbstractSocket::connected, [&c, request] {
+                c.sent.start();
+                c.socket->write(request);
+            });
+            QObject::connect(raw, &QIODevice::readyRead, [&, raw] {
+                c.received += raw->readAll();
+                const qsizetype head = c.received.indexOf("\r\n\r\n");
+                if (head < 0)
+                    return;
+                const qsizetype at = c.received.indexOf("Content-Length: ");
+                const qint64 length = c.received.mid(at + 16, 12).split('\r').value(0).toLongLong();
+                if (c.received.size() < head + 4 + length)
+                    return;
+                if (!c.received.startsWith("HTTP/1.1 200"))
+                    ++failures;
+                delaysMs.push_back(double(c.sent.nsecsElapsed()) / 1e6);
+                c.received.remove(0, head + 4 + length);
+                if (end.hasExpired()) {
+                    raw->disconnectFromHost();
+                    return;
+                }
+                c.sent.start();
+                raw->write(request);
+            });
+            QObject::connect(raw, &QAbstractSocket::disconnected, [&] {
+                if (end.hasExpired())
+                    return;
+                ++failures; // dropped by the server: the guard took it for an attacker
+            });
+            c.socket->connectToHost(QStringLiteral("127.0.0.1"), m_port);
+        }
+        while (!end.hasExpired())
+            loop.processEvents(QEventLoop::AllEvents, 5);
+    }
+
+private:
+    quint16 m_port;
+    int m_count;
+    int m_ms;
+};
+
+// 300 connections that send half a request and wait, opened again (up to ten
+// times a second each) whenever the server closes them, and 20 wrong logins a second from changing
+// addresses (no one address reaches the limit of failed tries).
+class Attacker : public QThread
+{
+public:
+    explicit Attacker(quint16 port) : m_port(port) {}
+    std::atomic<bool> stop{false};
+    std::atomic<int> reopened{0}, logins{0};
+
+protected:
+    void run() override
+    {
+        std::vector<std::unique_ptr<QTcpSocket>> slow(300);
+        const auto open = [&](std::size_t i) {
+            auto s = std::make_unique<QTcpSocket>();
+            s->bind(QHostAddress(QStringLiteral("127.0.%1.%2").arg(10 + i / 200).arg(1 + i % 200)));
+            QTcpSocket* raw = s.get();
+            QObject::connect(raw, &QAbstractSocket::connected,
+                             [raw] { raw->write("GET /api/state HTTP/1.1\r\nHost: 127.0.0.1\r\n"); });
+            s->connectToHost(QStringLiteral("127.0.0.1"), m_port);
+            slow[i] = std::move(s);
+        };
+        std::vector<qint64> openedAt(slow.size(), 0);
+        QElapsedTimer since;
+        since.start();
+        for (std::size_t i = 0; i < slow.size(); ++i)
+            open(i);
+        std::vector<std::unique_ptr<QTcpSocket>> tries;
+        QElapsedTimer clock;
+        clock.start();
+        int nLogins = 0;
+        const QByteArray body = "{\"password\":\"falsch-falsch\"}";
+        const QByteArray login = "POST /api/login HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+                                 "Content-Type: application/json\r\nContent-Length: " +
+                                 QByteArray::number(body.size()) + "\r\n\r\n" + body;
+        QEventLoop loop;
+        while (!stop) {
+            loop.processEvents(QEventLoop::AllEvents, 5);
+            for (std::size_t i = 0; i < slow.size(); ++i) {
+                if (slow[i]->state() == QAbstractSocket::UnconnectedState &&
+                    since.elapsed() - openedAt[i] >= 100) {
+                    openedAt[i] = since.elapsed();
+                    open(i);
+                    ++reopened;
+                }
+            }
+            while (nLogins < clock.elapsed() / 50) {
+                auto s = std::make_unique<QTcpSocket>();
+                s->bind(QHostAddress(QStringLiteral("127.0.20.%1").arg(1 + nLogins % 250)));
+                QTcpSocket* raw = s.get();
+                QObject::connect(raw, &QAbstractSocket::connected, [raw, login] { raw->write(login); });
+                s->connectToHost(QStringLiteral("127.0.0.1"), m_port);
+                tries.push_back(std::move(s));
+                ++nLogins;
+                ++this->logins;
+            }
+            std::erase_if(tries, [](const std::unique_ptr<QTcpSocket>& s) {
+                return s->state() == QAbstractSocket::UnconnectedState;
+            });
+        }
+    }
+
+private:
+    quint16 m_port;
+};
+
+long ResidentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+struct Figures
+{
+    double rps = 0, p50 = 0, p99 = 0;
+    int failures = 0;
+};
+
+Figures Measure(quint16 port, int nClients, int ms)
+{
+    StateClients c(port, nClients, ms);
+    c.start();
+    while (!c.isFinished())
+        Serve(20);
+    Figures f;
+    f.failures = c.failures;
+    if (c.delaysMs.empty())
+        return f;
+    f.rps = double(c.delaysMs.size()) * 1000.0 / ms;
+    f.p50 = Percentile(c.delaysMs, 0.5);
+    f.p99 = Percentile(c.delaysMs, 0.99);
+    return f;
+}
+
+void PrintFigures(const char* what, int nClients, const Figures& f)
+{
+    std::printf("  %-22s %3d clients: %7s requests/s, median %6s ms, p99 %7s ms, %d failed\n", what,
+                nClients, Num(f.rps, 0).constData(), Num(f.p50, 2).constData(),
+                Num(f.p99, 2).constData(), f.failures);
+}
+
+// /api/state alone and while 300 slow connections and 20 logins a second
+// run; a view measures every 100 ms meanwhile. Resident memory before, right
+// after the attack and once the server dropped what it left.
+int Attack()
+{
+    WebConfig config;
+    config.bEnabled = true;
+    config.nPort = 0;
+    config.password = HashWebPassword(QStringLiteral("richtig-geheim")); // the real rounds
+    CWebModule web(nullptr, nullptr, config);
+    if (!web.Start()) {
+        std::fprintf(stderr, "panel does not start\n");
+        return 1;
+    }
+    Bench served(100);
+    Serve(500);
+    constexpr int kMs = 4000;
+    std::printf("/api/state under attack (%d s per figure; goal: within 1.5x of quiet):\n", kMs / 1000);
+    Measure(web.Port(), 10, 1000); // warm-up
+    malloc_trim(0);
+    const long rssQuiet = ResidentKiB();
+    Figures quiet[2], attacked[2];
+    const int counts[2] = {10, 100};
+    for (int i = 0; i < 2; ++i) {
+        quiet[i] = Measure(web.Port(), counts[i], kMs);
+        PrintFigures("quiet:", counts[i], quiet[i]);
+    }
+    Attacker attacker(web.Port());
+    attacker.start();
+    Serve(1500); // the slow ones are in
+    for (int i = 0; i < 2; ++i) {
+        attacked[i] = Measure(web.Port(), counts[i], kMs);
+        PrintFigures("slow + logins:", counts[i], attacked[i]);
+    }
+    attacker.stop = true;
+    attacker.wait();
+    const long rssAttack = ResidentKiB();
+    std::printf("  attack: %d slow connections opened again after the server closed them, "
+                "%d logins\n",
+                attacker.reopened.load(), attacker.logins.load());
+    for (int i = 0; i < 2; ++i)
+        std::printf("  ratio attacked/quiet, %d clients: throughput %s, p99 %s\n", counts[i],
+                    Num(attacked[i].rps / quiet[i].rps, 2).constData(),
+                    Num(attacked[i].p99 / quiet[i].p99, 2).constData());
+    Serve(3000);
+    malloc_trim(0);
+    const long rssAfter = ResidentKiB();
+    Measure(web.Port(), 10, 1000);
+    malloc_trim(0);
+    std::printf("  resident memory: %ld KiB quiet, %ld KiB at the end of the attack, %ld KiB after "
+                "(%+ld KiB), %ld KiB after another quiet round\n",
+                rssQuiet, rssAttack, rssAfter, rssAfter - rssQuiet, ResidentKiB());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -369,5 +605,7 @@ int main(int argc, char** argv)
     }
     if (which.isEmpty() || which == QLatin1String("latency"))
         rc |= Latency(script);
+    if (which.isEmpty() || which == QLatin1String("attack"))
+        rc |= Attack();
     return rc;
 }

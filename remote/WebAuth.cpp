@@ -47,19 +47,19 @@ void CWebSessions::DropExpired(qint64 nowMs)
     }
 }
 
-bool CLoginLimiter::MayTry(const QHostAddress& address, qint64 nowMs)
+bool CLoginLimiter::MayTry(const QHostAddress& address, qint64 nowMs, int nRunning)
 {
     auto it = m_failures.find(address);
     if (it == m_failures.end())
-        return true;
+        return nRunning < kMaxFailures;
     QList<qint64>& times = it.value();
     while (!times.isEmpty() && times.first() <= nowMs - kWindowMs)
         times.removeFirst();
     if (times.isEmpty()) {
         m_failures.erase(it);
-        return true;
+        return nRunning < kMaxFailures;
     }
-    return times.size() < kMaxFailures;
+    return times.size() + nRunning < kMaxFailures;
 }
 
 void CLoginLimiter::RecordFailure(const QHostAddress& address, qint64 nowMs)

@@ -31,8 +31,9 @@ public:
     static constexpr qint64 kWindowMs = 60000; // one minute
     static constexpr int kMaxAddresses = 1024;
 
-    // False while the address has used up its failed attempts.
-    bool MayTry(const QHostAddress& address, qint64 nowMs);
+    // False while the address has used up its failed attempts; nRunning
+    // checks not decided yet count as failures.
+    bool MayTry(const QHostAddress& address, qint64 nowMs, int nRunning = 0);
     void RecordFailure(const QHostAddress& address, qint64 nowMs);
     int Addresses() const { return int(m_failures.size()); }
 

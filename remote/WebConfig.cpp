@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QHostInfo>
+#include <QNetworkInterface>
 #include <QPasswordDigestor>
 #include <QRandomGenerator>
 #include <QSettings>
@@ -36,6 +37,35 @@ QString WebConfig::Station() const
     return strStation.isEmpty() ? QHostInfo::localHostName() : strStation;
 }
 
+QSet<QString> WebConfig::AllowedHosts() const
+{
+    QSet<QString> allowed;
+    const auto add = [&allowed](QString h) {
+        h = h.trimmed().toLower();
+        if (h.startsWith(QLatin1Char('[')) && h.endsWith(QLatin1Char(']')))
+            h = h.mid(1, h.size() - 2);
+        while (h.endsWith(QLatin1Char('.')))
+            h.chop(1);
+        if (!h.isEmpty())
+            allowed.insert(h);
+    };
+    for (const char* h : {"localhost", "127.0.0.1", "::1"})
+        add(QLatin1String(h));
+    add(strAddress);
+    const QString name = QHostInfo::localHostName();
+    add(name);
+    add(name + QStringLiteral(".local"));
+    if (!QHostInfo::localDomainName().isEmpty())
+        add(name + QLatin1Char('.') + QHostInfo::localDomainName());
+    for (QHostAddress a : QNetworkInterface::allAddresses()) {
+        a.setScopeId(QString());
+        add(a.toString());
+    }
+    for (const QString& h : hosts)
+        add(h);
+    return allowed;
+}
+
 WebConfig WebConfig::Load(QSettings& s)
 {
     WebConfig c;
@@ -48,6 +78,9 @@ WebConfig WebConfig::Load(QSettings& s)
     c.strCertificate = s.value(QStringLiteral("certificate")).toString();
     c.strKey = s.value(QStringLiteral("key")).toString();
     c.strStation = s.value(QStringLiteral("station")).toString();
+    for (const QString& h : s.value(QStringLiteral("hosts")).toStringList())
+        if (!h.trimmed().isEmpty())
+            c.hosts << h.trimmed();
     c.password.hash = QByteArray::fromHex(s.value(QStringLiteral("passwordHash")).toByteArray());
     c.password.salt = QByteArray::fromHex(s.value(QStringLiteral("passwordSalt")).toByteArray());
     c.password.nIterations = s.value(QStringLiteral("passwordIterations"), 0).toInt();

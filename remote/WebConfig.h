@@ -3,6 +3,7 @@
 // password: only a salted PBKDF2 hash of it is kept.
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -26,10 +27,14 @@ struct WebConfig
     QString strCertificate; // both set: HTTPS only
     QString strKey;
     QString strStation; // empty: the host name
+    QStringList hosts;  // further names the panel is reached by (Web/hosts)
     WebPasswordHash password;
 
     bool UsesTls() const { return !strCertificate.isEmpty() || !strKey.isEmpty(); }
     QString Station() const;
+    // What a request's Host may name, lower case: the configured address,
+    // localhost, this machine's names and addresses, and hosts.
+    QSet<QString> AllowedHosts() const;
 
     static WebConfig Load(QSettings& settings);
     // Applies "--web ADDRESS:PORT" from the command line (enables the panel

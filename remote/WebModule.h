@@ -8,10 +8,13 @@
 #include "remote/WebServer.h"
 #include "view/ViewEvents.h"
 
+#include <QFileSystemWatcher>
 #include <QList>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class CJournalModule;
@@ -33,15 +36,26 @@ public:
     quint16 Port() const { return m_nPort; }
     QString Url() const;
     QString LastStatus() const { return m_strStatus; }
+    // The last Start() failed on something the program must not run with
+    // (a certificate and key that do not belong together, ...).
+    bool FailedFatally() const { return m_bFatal; }
     CVelkorView* View() const { return m_served.View(); }
     // For tests: the server object (lives on its own thread).
     CWebServer* Server() const { return m_server; }
     // A new password (from the settings) for the running server.
     void SetPassword(const WebPasswordHash& password);
+    // The settings as they are now (SIGHUP): a new address, port or
+    // certificate starts the server again; password, hosts and station are
+    // taken over by the running one.
+    void Reload(const WebConfig& config);
+    // Watches the settings file: a password stored there by
+    // korva --set-web-password while the program runs is taken within a
+    // second or so. load reads the settings afresh.
+    void WatchPassword(const QString& settingsFile, std::function<WebConfig()> load);
 
 private:
     void Report(const QString& text, bool bWarning);
-    bool MakeTls(std::optional<QSslConfiguration>& tls, QString& error) const;
+    bool MakeTls(std::optional<QSslConfiguration>& tls, QString& error);
     bool IsPublishing() const override { return m_server != nullptr; }
     void Publish() override;
     QVector<JournalEvent> NewJournalEvents();
@@ -59,5 +73,10 @@ private:
     std::shared_ptr<std::atomic<bool>> m_stopping;
     quint16 m_nPort = 0;
     QString m_strStatus;
+    bool m_bFatal = false;
     std::optional<quint64> m_nEventsSeen; // the journal's count, as far as handed over
+    QFileSystemWatcher m_watcher;
+    QTimer m_settle; // one reading after a burst of changes
+    QString m_strSettingsFile;
+    std::function<WebConfig()> m_load;
 };

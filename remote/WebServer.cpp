@@ -1,10 +1,10 @@
 #include "remote/WebServer.h"
 
+#include "remote/WebHttp.h"
 #include "remote/WebJson.h"
 
 #include <QFile>
 #include <QHttpServerRequest>
-#include <QHttpServerResponder>
 #include <QJsonDocument>
 #include <QSslServer>
 #include <QTcpServer>
@@ -64,9 +64,19 @@ QByteArray CookieValue(const QHttpServerRequest& request)
     return {};
 }
 
+bool WantsClose(const QHttpServerRequest& request)
+{
+    return request.value("Connection").toLower().contains("close");
+}
+
+// Headers the panel may set on an answer, in the order they are written.
+const QByteArrayList kAnswerHeaders = {"Set-Cookie", "Retry-After", "Cache-Control",
+                                       "X-Content-Type-Options", "Referrer-Policy",
+                                       "Content-Security-Policy", "Strict-Transport-Security"};
+
 // A page of another site may make the browser send requests here; it cannot
 // fake Origin or Sec-Fetch-Site.
-bool IsCrossSite(const QHttpServerRequest& request)
+bool IsCrossSite(const QHttpServerRequest& request, bool bTls)
 {
     if (request.value("Sec-Fetch-Site").trimmed().toLower() == "cross-site")
         return true;
@@ -76,6 +86,9 @@ bool IsCrossSite(const QHttpServerRequest& request)
     const QUrl url(QString::fromLatin1(origin));
     if (!url.isValid() || url.host().isEmpty())
         return true; // "null" and the like
+    // A plain page must not switch what is served over HTTPS, and back.
+    if (url.scheme() != (bTls ? QLatin1String("https") : QLatin1String("http")))
+        return true;
     QString authority = url.host();
     if (authority.contains(QLatin1Char(':')))
         authority = QLatin1Char('[') + authority + QLatin1Char(']');
@@ -87,60 +100,6 @@ bool IsCrossSite(const QHttpServerRequest& request)
 
 } // namespace
 
-// ---- connection guard ----
-
-CConnectionGuard::CConnectionGuard(const WebServerLimits& limits, QObject* parent)
-    : QObject(parent), m_limits(limits)
-{
-    m_clock.start();
-    m_sweep.setInterval(std::max(100, m_limits.nIdleMs / 4));
-    connect(&m_sweep, &QTimer::timeout, this, &CConnectionGuard::Sweep);
-    m_sweep.start();
-}
-
-bool CConnectionGuard::Admit(QTcpSocket* socket)
-{
-    if (m_live.size() >= m_limits.nMaxConnections) {
-        socket->abort();
-        socket->deleteLater();
-        return false;
-    }
-    // A request larger than the buffer stalls and goes at the next sweep.
-    socket->setReadBufferSize(m_limits.nReadBuffer);
-    m_live.insert(socket, {m_clock.elapsed(), false});
-    const auto touch = [this, socket] {
-        const auto it = m_live.find(socket);
-        if (it != m_live.end())
-            it->nLast = m_clock.elapsed();
-    };
-    connect(socket, &QIODevice::readyRead, this, touch);
-    connect(socket, &QIODevice::bytesWritten, this, touch);
-    connect(socket, &QObject::destroyed, this, [this, socket] { m_live.remove(socket); });
-    return true;
-}
-
-void CConnectionGuard::Exempt(QTcpSocket* socket)
-{
-    const auto it = m_live.find(socket);
-    if (it != m_live.end())
-        it->bExempt = true;
-}
-
-void CConnectionGuard::Sweep()
-{
-    const qint64 now = m_clock.elapsed();
-    QList<QTcpSocket*> idle;
-    for (auto it = m_live.cbegin(); it != m_live.cend(); ++it) {
-        if (!it->bExempt && now - it->nLast > m_limits.nIdleMs)
-            idle.append(it.key());
-    }
-    for (QTcpSocket* socket : idle) {
-        m_live.remove(socket);
-        socket->abort();
-        socket->deleteLater();
-    }
-}
-
 // ---- server ----
 
 CWebServer::CWebServer(WebBackend backend, WebPasswordHash password, WebServerLimits limits)
@@ -149,12 +108,19 @@ CWebServer::CWebServer(WebBackend backend, WebPasswordHash password, WebServerLi
 {
     InitRemoteResources();
     m_clock.start();
+    // One check at a time: a flood of logins takes at most one processor.
+    m_hashing.setMaxThreadCount(1);
     m_collect.setInterval(CStateMailbox::kCollectMs);
     connect(&m_collect, &QTimer::timeout, this, [this] { Collect(); });
     m_collect.start();
 }
 
-CWebServer::~CWebServer() = default;
+CWebServer::~CWebServer()
+{
+    // A check still running reports to this object.
+    m_hashing.clear();
+    m_hashing.waitForDone();
+}
 
 bool CWebServer::Listen(const QHostAddress& address, quint16 port,
                         const std::optional<QSslConfiguration>& tls, QString* error)
@@ -214,31 +180,53 @@ template <class R> std::optional<R> CWebServer::OnWindowThread(std::function<R()
 
 void CWebServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket)
 {
-    Error(Status::NotFound, QStringLiteral("Nicht gefunden")).write(makeResponder(request, socket));
+    Send(socket, Error(Status::NotFound, QStringLiteral("Nicht gefunden")), false,
+         WantsClose(request));
 }
 
 bool CWebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
 {
-    if (request.url().path() == QLatin1String("/events") &&
-        request.method() == QHttpServerRequest::Method::Get) {
+    const QString path = request.url().path();
+    const auto method = request.method();
+    if (path == QLatin1String("/events") && method == QHttpServerRequest::Method::Get) {
         OpenStream(request, socket);
         return true;
     }
-    QHttpServerResponse response = Route(request);
-    response.setHeader("Cache-Control", "no-store");
-    response.setHeader("X-Content-Type-Options", "nosniff");
-    response.setHeader("Referrer-Policy", "no-referrer");
-    response.setHeader("Content-Security-Policy", "default-src 'self'; frame-ancestors 'none'");
-    response.write(makeResponder(request, socket));
+    if (path == QLatin1String("/api/login") && method == QHttpServerRequest::Method::Post) {
+        Login(request, socket);
+        return true;
+    }
+    const bool head = method == QHttpServerRequest::Method::Head;
+    Send(socket, Route(request, head || method == QHttpServerRequest::Method::Get), head,
+         WantsClose(request));
     return true;
 }
 
-QHttpServerResponse CWebServer::Route(const QHttpServerRequest& request)
+void CWebServer::Send(QTcpSocket* socket, const QHttpServerResponse& response, bool bHead,
+                      bool bClose)
+{
+    HttpHeaders headers{{"Content-Type", response.mimeType()}};
+    for (const QByteArray& name : kAnswerHeaders)
+        for (const QByteArray& value : response.headers(name))
+            headers.append({name, value});
+    headers += {{"Cache-Control", "no-store"},
+                {"X-Content-Type-Options", "nosniff"},
+                {"Referrer-Policy", "no-referrer"},
+                {"Content-Security-Policy", "default-src 'self'; frame-ancestors 'none'"}};
+    if (m_bTls)
+        headers.append(qMakePair(QByteArray("Strict-Transport-Security"), QByteArray("max-age=31536000")));
+    if (bClose)
+        headers.append(qMakePair(QByteArray("Connection"), QByteArray("close")));
+    socket->write(HttpResponseBytes(int(response.statusCode()), headers, response.data(), bHead));
+    if (bClose)
+        socket->disconnectFromHost();
+}
+
+QHttpServerResponse CWebServer::Route(const QHttpServerRequest& request, bool bGet)
 {
     const QString path = request.url().path();
-    const auto method = request.method();
-    const bool get = method == QHttpServerRequest::Method::Get;
-    const bool post = method == QHttpServerRequest::Method::Post;
+    const bool get = bGet;
+    const bool post = request.method() == QHttpServerRequest::Method::Post;
     const auto wrongMethod = [] {
         return Error(Status::MethodNotAllowed, QStringLiteral("Methode nicht erlaubt"));
     };
@@ -252,8 +240,8 @@ QHttpServerResponse CWebServer::Route(const QHttpServerRequest& request)
         return get ? Journal(request) : wrongMethod();
     if (path == QLatin1String("/api/session"))
         return get ? Session(request) : wrongMethod();
-    if (path == QLatin1String("/api/login"))
-        return post ? Login(request) : wrongMethod();
+    if (path == QLatin1String("/api/login") || path == QLatin1String("/events"))
+        return wrongMethod();
     if (path == QLatin1String("/api/logout"))
         return post ? Logout(request) : wrongMethod();
 
@@ -343,30 +331,70 @@ QHttpServerResponse CWebServer::Session(const QHttpServerRequest& request)
                  {QStringLiteral("loggedIn"), HasSession(request)}});
 }
 
-QHttpServerResponse CWebServer::Login(const QHttpServerRequest& request)
+void CWebServer::Login(const QHttpServerRequest& request, QTcpSocket* socket)
 {
-    if (IsCrossSite(request))
-        return Error(Status::Forbidden, QStringLiteral("Anfrage einer fremden Seite abgelehnt"));
+    const bool close = WantsClose(request);
+    const auto answer = [&](const QHttpServerResponse& response) {
+        Send(socket, response, false, close);
+    };
+    if (IsCrossSite(request, m_bTls))
+        return answer(Error(Status::Forbidden, QStringLiteral("Anfrage einer fremden Seite abgelehnt")));
     if (!m_password.IsSet())
-        return Error(Status::Forbidden,
-                     QStringLiteral("Schalten ist gesperrt: kein Passwort gesetzt "
-                                    "(korva --set-web-password)"));
+        return answer(Error(Status::Forbidden,
+                            QStringLiteral("Schalten ist gesperrt: kein Passwort gesetzt "
+                                           "(korva --set-web-password)")));
     const QHostAddress client = request.remoteAddress();
-    if (!m_limiter.MayTry(client, m_clock.elapsed()))
-        return Error(Status::TooManyRequests,
-                     QStringLiteral("Zu viele Fehlversuche; bitte eine Minute warten"));
+    if (!m_limiter.MayTry(client, m_clock.elapsed(), m_loginsRunning.value(client))) {
+        QHttpServerResponse r = Error(Status::TooManyRequests,
+                                      QStringLiteral("Zu viele Fehlversuche; bitte eine Minute warten"));
+        r.setHeader("Retry-After", "60");
+        return answer(r);
+    }
     if (request.body().size() > kMaxBody)
-        return Error(Status::PayloadTooLarge, QStringLiteral("Anfrage zu groß"));
+        return answer(Error(Status::PayloadTooLarge, QStringLiteral("Anfrage zu groß")));
     QJsonParseError parsed{};
     const QJsonDocument doc = QJsonDocument::fromJson(request.body(), &parsed);
     const QJsonValue password = doc.object().value(QStringLiteral("password"));
     if (parsed.error != QJsonParseError::NoError || !doc.isObject() || !password.isString())
-        return Error(Status::BadRequest,
-                     QStringLiteral("Erwartet: JSON mit dem Feld \u201Epassword\u201C"));
-    if (!CheckWebPassword(password.toString(), m_password)) {
-        m_limiter.RecordFailure(client, m_clock.elapsed());
-        return Error(Status::Unauthorized, QStringLiteral("Passwort falsch"));
+        return answer(Error(Status::BadRequest,
+                            QStringLiteral("Erwartet: JSON mit dem Feld \u201Epassword\u201C")));
+    if (m_nLoginsWaiting >= m_limits.nMaxLoginsWaiting) {
+        QHttpServerResponse r = Error(Status::ServiceUnavailable,
+                                      QStringLiteral("Zu viele Anmeldungen zugleich; bitte gleich "
+                                                     "noch einmal versuchen"));
+        r.setHeader("Retry-After", "1");
+        return answer(r);
     }
+    ++m_nLoginsWaiting;
+    ++m_loginsRunning[client];
+    m_guard->SetBusy(socket, true);
+    const QPointer<QTcpSocket> target(socket);
+    m_hashing.start([this, target, client, close, text = password.toString(),
+                     stored = m_password] {
+        const bool right = CheckWebPassword(text, stored);
+        QMetaObject::invokeMethod(
+            this, [=, this] { FinishLogin(target, client, close, right); }, Qt::QueuedConnection);
+    });
+}
+
+void CWebServer::FinishLogin(QTcpSocket* socket, const QHostAddress& client, bool bClose,
+                             bool bRight)
+{
+    --m_nLoginsWaiting;
+    const auto running = m_loginsRunning.find(client);
+    if (running != m_loginsRunning.end() && --*running <= 0)
+        m_loginsRunning.erase(running);
+    if (!bRight)
+        m_limiter.RecordFailure(client, m_clock.elapsed());
+    if (!socket || socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    m_guard->SetBusy(socket, false);
+    Send(socket, bRight ? LoggedIn() : Error(Status::Unauthorized, QStringLiteral("Passwort falsch")),
+         false, bClose);
+}
+
+QHttpServerResponse CWebServer::LoggedIn()
+{
     const QByteArray token = m_sessions.Create(m_clock.elapsed());
     QHttpServerResponse response = Json({{QStringLiteral("ok"), true}});
     QByteArray cookie = kCookie + '=' + token + "; HttpOnly; SameSite=Strict; Path=/; Max-Age=" +
@@ -379,7 +407,7 @@ QHttpServerResponse CWebServer::Login(const QHttpServerRequest& request)
 
 QHttpServerResponse CWebServer::Logout(const QHttpServerRequest& request)
 {
-    if (IsCrossSite(request))
+    if (IsCrossSite(request, m_bTls))
         return Error(Status::Forbidden, QStringLiteral("Anfrage einer fremden Seite abgelehnt"));
     m_sessions.Remove(CookieValue(request));
     QHttpServerResponse response = Json({{QStringLiteral("ok"), true}});
@@ -389,7 +417,7 @@ QHttpServerResponse CWebServer::Logout(const QHttpServerRequest& request)
 
 std::optional<QHttpServerResponse> CWebServer::RefuseSwitching(const QHttpServerRequest& request)
 {
-    if (IsCrossSite(request))
+    if (IsCrossSite(request, m_bTls))
         return Error(Status::Forbidden, QStringLiteral("Anfrage einer fremden Seite abgelehnt"));
     if (!m_password.IsSet())
         return Error(Status::Forbidden,
@@ -441,25 +469,34 @@ void CWebServer::OpenStream(const QHttpServerRequest& request, QTcpSocket* socke
 {
     Collect(); // the new page starts from the newest state
     // Drop streams whose page went away.
-    std::erase_if(m_clients, [](const Client& c) { return !c.socket; });
-    if (int(m_clients.size()) >= m_limits.nMaxStreams) {
-        Error(Status::ServiceUnavailable, QStringLiteral("Zu viele offene Seiten"))
-            .write(makeResponder(request, socket));
+    std::erase_if(m_clients, [](const Client& c) {
+        return !c.socket || c.socket->state() != QAbstractSocket::ConnectedState;
+    });
+    const QHostAddress client = request.remoteAddress();
+    const auto fromClient = std::count_if(m_clients.begin(), m_clients.end(), [&](const Client& c) {
+        return c.socket->peerAddress() == client;
+    });
+    if (int(m_clients.size()) >= m_limits.nMaxStreams ||
+        fromClient >= m_limits.nMaxStreamsPerAddress) {
+        // The page tries again after the time given.
+        m_guard->Refuse(socket, 503, QStringLiteral("Zu viele offene Seiten"),
+                        {{"Retry-After", "10"}});
         return;
     }
     m_guard->Exempt(socket);
-    QHttpServerResponder responder = makeResponder(request, socket);
-    responder.writeStatusLine(Status::Ok);
-    responder.writeHeader("Content-Type", "text/event-stream; charset=utf-8");
-    responder.writeHeader("Cache-Control", "no-store");
-    responder.writeHeader("X-Content-Type-Options", "nosniff");
-    socket->write("\r\n");
-    Client client{socket, true, -1};
+    QByteArray head = "HTTP/1.1 200 OK\r\n"
+                      "Content-Type: text/event-stream; charset=utf-8\r\n"
+                      "Cache-Control: no-store\r\n"
+                      "X-Content-Type-Options: nosniff\r\n";
+    if (m_bTls)
+        head += "Strict-Transport-Security: max-age=31536000\r\n";
+    socket->write(head + "\r\n");
+    Client c{socket, true, -1};
     if (m_state) {
         socket->write(Event(FullMessage()));
-        client.bNeedsFull = false;
+        c.bNeedsFull = false;
     }
-    m_clients.push_back(client);
+    m_clients.push_back(c);
 }
 
 QByteArray CWebServer::FullMessage() const

@@ -9,6 +9,7 @@
 #include "remote/SwitchCommands.h"
 #include "remote/WebAuth.h"
 #include "remote/WebConfig.h"
+#include "remote/WebGuard.h"
 
 #include <QAbstractHttpServer>
 #include <QElapsedTimer>
@@ -17,6 +18,7 @@
 #include <QJsonArray>
 #include <QPointer>
 #include <QSslConfiguration>
+#include <QThreadPool>
 #include <QTimer>
 #include <atomic>
 #include <functional>
@@ -26,17 +28,6 @@
 
 class QTcpSocket;
 
-struct WebServerLimits
-{
-    int nMaxConnections = 256;       // open TCP connections, event streams included
-    int nMaxStreams = 32;            // open event streams of pages
-    int nIdleMs = 30000;             // a request connection silent this long is closed
-    qint64 nReadBuffer = 64 * 1024;  // bytes a connection may have unanswered
-    qint64 nMaxBacklog = 256 * 1024; // a stream with more unsent bytes skips updates
-    int nStuckMs = 30000;            // ... and is closed when it stays so this long
-    int nWindowCallMs = 10000;       // longest wait for the window's thread
-};
-
 // What the server asks of the window's thread. The functions run there.
 struct WebBackend
 {
@@ -45,30 +36,6 @@ struct WebBackend
     std::function<std::optional<SwitchResult>(int nChannel, bool bOn)> switchChannel;
     std::function<QJsonArray(int nLimit)> journal;
     std::shared_ptr<std::atomic<bool>> stopping; // set before the server goes
-};
-
-// Closes connections beyond the cap, bounds what each may buffer, and closes
-// request connections that went silent (also those the HTTP parser gave up on).
-class CConnectionGuard : public QObject
-{
-public:
-    CConnectionGuard(const WebServerLimits& limits, QObject* parent);
-    bool Admit(QTcpSocket* socket);
-    // An event stream: the server's own rules apply from now on.
-    void Exempt(QTcpSocket* socket);
-    int Live() const { return int(m_live.size()); }
-
-private:
-    void Sweep();
-    struct Entry
-    {
-        qint64 nLast = 0;
-        bool bExempt = false;
-    };
-    WebServerLimits m_limits;
-    QHash<QTcpSocket*, Entry> m_live;
-    QElapsedTimer m_clock;
-    QTimer m_sweep;
 };
 
 class CWebServer : public QAbstractHttpServer
@@ -87,6 +54,8 @@ public:
                 const std::optional<QSslConfiguration>& tls, QString* error);
     quint16 Port() const { return m_nPort; }
     void SetPassword(const WebPasswordHash& password) { m_password = password; }
+    // Names a Host header may carry (lower case); empty: any.
+    void SetHosts(const QSet<QString>& hosts) { m_guard->SetHosts(hosts); }
     // After each tick and switching: the new state and the journal events
     // since the last call.
     void Publish(const ChannelSnapshot& snap, const QVector<JournalEvent>& newEvents);
@@ -101,12 +70,17 @@ protected:
     void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
 
 private:
-    QHttpServerResponse Route(const QHttpServerRequest& request);
+    QHttpServerResponse Route(const QHttpServerRequest& request, bool bGet);
+    // Writes the answer with the panel's headers; with bHead without its body.
+    void Send(QTcpSocket* socket, const QHttpServerResponse& response, bool bHead, bool bClose);
     QHttpServerResponse Static(const QString& path);
     QHttpServerResponse State();
     QHttpServerResponse Journal(const QHttpServerRequest& request);
     QHttpServerResponse Session(const QHttpServerRequest& request);
-    QHttpServerResponse Login(const QHttpServerRequest& request);
+    // Answers at once, or after the password check on the hashing thread.
+    void Login(const QHttpServerRequest& request, QTcpSocket* socket);
+    void FinishLogin(QTcpSocket* socket, const QHostAddress& client, bool bClose, bool bRight);
+    QHttpServerResponse LoggedIn();
     QHttpServerResponse Logout(const QHttpServerRequest& request);
     QHttpServerResponse Switch(const QHttpServerRequest& request, int nChannel, bool bOn);
     // An error response when the request may not switch.
@@ -138,4 +112,9 @@ private:
     std::optional<ChannelSnapshot> m_state;
     QJsonArray m_recent; // the last journal events, oldest first
     std::vector<Client> m_clients;
+    QHash<QHostAddress, int> m_loginsRunning; // per client address
+    int m_nLoginsWaiting = 0;
+    // The password's hashing takes a tenth of a second or more; reading the
+    // state never waits for it.
+    QThreadPool m_hashing;
 };

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
-  qt6-httpserver-dev qt6-websockets-dev openssl
+  qt6-httpserver-dev qt6-websockets-dev openssl libssl-dev
   libmosquitto-dev mosquitto mosquitto-clients
   libcanberra-dev libcanberra-pulse sound-theme-freedesktop pulseaudio pulseaudio-utils sox
   libieee1284-3-dev libi2c-dev

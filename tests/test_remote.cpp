@@ -9,6 +9,7 @@
 #include "remote/WebConfig.h"
 #include "remote/WebJson.h"
 #include "remote/WebModule.h"
+#include "test_web_support.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -18,6 +19,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSettings>
+#include <QSslCipher>
 #include <QSslSocket>
 #include <QStandardPaths>
 #include <QTcpSocket>
@@ -38,109 +40,12 @@
 #define KORVA_ASAN 1
 #endif
 
+using namespace webtest;
+
 namespace {
 
 const QString kPassword = QStringLiteral("richtig-geheim");
 const QString kLockText = QStringLiteral("Kurzschluss erst beheben");
-
-struct Reply
-{
-    int status = 0; // 0: no HTTP answer
-    QByteArray head;
-    QByteArray body;
-    QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
-    QByteArray header(const QByteArray& name) const
-    {
-        for (const QByteArray& line : head.split('\n')) {
-            const int colon = line.indexOf(':');
-            if (colon > 0 && line.left(colon).trimmed().toLower() == name.toLower())
-                return line.mid(colon + 1).trimmed();
-        }
-        return {};
-    }
-};
-
-// Waits while serving the window thread's queue: switching runs there.
-bool WaitFor(const std::function<bool()>& done, int ms = 5000)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-// One request on its own connection, read to the end.
-Reply Http(quint16 port, const QByteArray& method, const QByteArray& path,
-           const QList<QByteArray>& headers = {}, const QByteArray& body = {}, bool tls = false,
-           int waitMs = 5000)
-{
-    std::unique_ptr<QTcpSocket> socket;
-    if (tls) {
-        auto* ssl = new QSslSocket;
-        ssl->setPeerVerifyMode(QSslSocket::VerifyNone);
-        ssl->connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
-        socket.reset(ssl);
-    } else {
-        socket = std::make_unique<QTcpSocket>();
-        socket->connectToHost(QStringLiteral("127.0.0.1"), port);
-    }
-    QByteArray request = method + ' ' + path +
-                         " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
-                         "\r\nConnection: close\r\n";
-    for (const QByteArray& h : headers)
-        request += h + "\r\n";
-    if (!body.isEmpty() || method == "POST")
-        request +=
-            "Content-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size()) +
-            "\r\n";
-    request += "\r\n" + body;
-    QByteArray received;
-    QObject::connect(socket.get(), &QIODevice::readyRead, [&] { received += socket->readAll(); });
-    const auto connected = [&] {
-        auto* ssl = qobject_cast<QSslSocket*>(socket.get());
-        return ssl ? ssl->isEncrypted() : socket->state() == QAbstractSocket::ConnectedState;
-    };
-    if (WaitFor(
-            [&] { return connected() || socket->state() == QAbstractSocket::UnconnectedState; }) &&
-        connected())
-        socket->write(request);
-    // Done when the server closes or the announced body is complete.
-    const auto complete = [&] {
-        const int end = received.indexOf("\r\n\r\n");
-        if (end < 0)
-            return false;
-        Reply head;
-        head.head = received.left(end);
-        const QByteArray length = head.header("Content-Length");
-        return !length.isEmpty() && received.size() - end - 4 >= length.toLongLong();
-    };
-    WaitFor([&] { return socket->state() == QAbstractSocket::UnconnectedState || complete(); },
-            waitMs);
-    received += socket->readAll();
-
-    Reply r;
-    const int end = received.indexOf("\r\n\r\n");
-    if (!received.startsWith("HTTP/1.1 ") || end < 0)
-        return r;
-    r.status = received.mid(9, 3).toInt();
-    r.head = received.left(end);
-    r.body = received.mid(end + 4);
-    return r;
-}
-
-QByteArray CookieOf(const Reply& login)
-{
-    const QByteArray set = login.header("Set-Cookie");
-    return "Cookie: " + set.left(set.indexOf(';'));
-}
-
-QByteArray PasswordBody(const QString& password)
-{
-    return QJsonDocument(QJsonObject{{QStringLiteral("password"), password}}).toJson();
-}
 
 // Resident memory of this process in KiB.
 long ResidentKiB()
@@ -170,9 +75,14 @@ protected:
     void run() override
     {
         const QDeadlineTimer deadline(m_nMs);
+        // Long enough for the view's ticks to be counted, however fast the
+        // server answers.
+        const QDeadlineTimer minimum(1000);
         std::vector<std::unique_ptr<QTcpSocket>> halfOpen;
-        for (int i = 0; i < m_nRequests && !deadline.hasExpired(); ++i) {
+        for (int i = 0; (i < m_nRequests || !minimum.hasExpired()) && !deadline.hasExpired(); ++i) {
             auto s = std::make_unique<QTcpSocket>();
+            // Spread over loopback addresses: one address alone has a cap.
+            s->bind(QHostAddress(QStringLiteral("127.0.5.%1").arg(1 + i % 200)));
             s->connectToHost(QStringLiteral("127.0.0.1"), m_port);
             if (!s->waitForConnected(1000))
                 continue;
@@ -189,7 +99,7 @@ protected:
             }
             case 1:
                 s->write("GET /nirgends/" + n +
-                         " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+                         " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
                 break;
             case 2: // headers beyond any real request
                 s->write("GET /api/state HTTP/1.1\r\nHost: x\r\nX-Big: " +
@@ -295,6 +205,7 @@ void TestRemote::initTestCase()
     config.strStation = QStringLiteral("Prüfstand");
     WebServerLimits limits;
     limits.nIdleMs = 1000;
+    limits.nRequestMs = 1000;
     limits.nMaxConnections = 200;
     m_web = std::make_unique<CWebModule>(nullptr, m_journal.get(), config, limits);
     QVERIFY(m_web->Start());
@@ -514,6 +425,7 @@ void TestRemote::crossSiteRequestsRefused()
     const QByteArray self = "Origin: http://127.0.0.1:" + QByteArray::number(m_port);
     for (const QByteArray& foreign :
          {QByteArray("Origin: http://evil.example"), QByteArray("Origin: null"),
+          "Origin: https://127.0.0.1:" + QByteArray::number(m_port),
           QByteArray("Origin: http://127.0.0.1:1"), QByteArray("Sec-Fetch-Site: cross-site")}) {
         const Reply r = Http(m_port, "POST", "/api/channels/6/off", {cookie, foreign});
         QCOMPARE(r.status, 403);
@@ -605,9 +517,9 @@ void TestRemote::floodOfBadRequests()
     QCOMPARE(Http(m_port, "DELETE", "/api/state").status, 405);
     QCOMPARE(Http(m_port, "GET", "/").status, 200);
     QVERIFY(Http(m_port, "GET", "/").body.contains("id=\"channels\""));
-    // Headers far beyond any real request: refused, nothing answered.
+    // Headers far beyond any real request: refused at once.
     const QByteArray huge = "X-Big: " + QByteArray(300 * 1024, 'a');
-    QCOMPARE(Http(m_port, "GET", "/api/state", {huge}).status, 0);
+    QCOMPARE(Http(m_port, "GET", "/api/state", {huge}).status, 431);
     QCOMPARE(Http(m_port, "GET", "/api/state", {QByteArray(2000, 'h') + ": 1"}).status, 200);
     // Garbage instead of HTTP.
     {
@@ -739,18 +651,22 @@ void TestRemote::floodKeepsMeasuringAndMemoryFlat()
 void TestRemote::httpsOnlyWithCertificate()
 {
     QTemporaryDir dir;
-    const QString cert = dir.filePath(QStringLiteral("cert.pem"));
-    const QString key = dir.filePath(QStringLiteral("key.pem"));
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                   QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                   QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                   QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert,
-                   QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
-                   QStringLiteral("/CN=127.0.0.1")});
-    QVERIFY(openssl.waitForFinished(30000));
-    QCOMPARE(openssl.exitCode(), 0);
+    const auto makePair = [&](const QString& stem) {
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"),
+                      {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                       QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                       QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                       QStringLiteral("-keyout"), dir.filePath(stem + QStringLiteral("-key.pem")),
+                       QStringLiteral("-out"), dir.filePath(stem + QStringLiteral("-cert.pem")),
+                       QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
+                       QStringLiteral("/CN=127.0.0.1")});
+        return openssl.waitForFinished(30000) && openssl.exitCode() == 0;
+    };
+    QVERIFY(makePair(QStringLiteral("a")));
+    QVERIFY(makePair(QStringLiteral("b")));
+    const QString cert = dir.filePath(QStringLiteral("a-cert.pem"));
+    const QString key = dir.filePath(QStringLiteral("a-key.pem"));
 
     WebConfig config;
     config.bEnabled = true;
@@ -765,11 +681,46 @@ void TestRemote::httpsOnlyWithCertificate()
     const Reply login = Http(port, "POST", "/api/login", {}, PasswordBody(kPassword), true);
     QCOMPARE(login.status, 200);
     QVERIFY(login.header("Set-Cookie").contains("; Secure"));
-    QCOMPARE(Http(port, "GET", "/", {}, {}, true).status, 200);
+    const Reply page = Http(port, "GET", "/", {}, {}, true);
+    QCOMPARE(page.status, 200);
+    QCOMPARE(page.header("Strict-Transport-Security"), QByteArray("max-age=31536000"));
+    // The page of the plain panel is another site for the HTTPS one.
+    const QByteArray plainOrigin = "Origin: http://127.0.0.1:" + QByteArray::number(port);
+    QCOMPARE(Http(port, "POST", "/api/logout", {plainOrigin}, {}, true).status, 403);
     // Plain HTTP gets no answer on the HTTPS port.
     QCOMPARE(Http(port, "GET", "/api/session", {}, {}, false, 1000).status, 0);
 
+    // TLS 1.2 only with forward secrecy and AEAD; the name of what was agreed.
+    const auto agreed = [&](QSsl::SslProtocol protocol, const QString& cipher) {
+        QSslSocket s;
+        QSslConfiguration c = s.sslConfiguration();
+        c.setProtocol(protocol);
+        if (!cipher.isEmpty())
+            c.setCiphers({QSslCipher(cipher)});
+        c.setPeerVerifyMode(QSslSocket::VerifyNone);
+        s.setSslConfiguration(c);
+        s.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
+        WaitFor([&] { return s.isEncrypted() || s.state() == QAbstractSocket::UnconnectedState; });
+        return s.isEncrypted() ? s.sessionCipher().name() : QString();
+    };
+    QCOMPARE(agreed(QSsl::TlsV1_2, QStringLiteral("ECDHE-ECDSA-AES128-SHA")), QString());
+    QCOMPARE(agreed(QSsl::TlsV1_2, QStringLiteral("ECDHE-ECDSA-AES256-SHA384")), QString());
+    QCOMPARE(agreed(QSsl::TlsV1_2, QStringLiteral("ECDHE-ECDSA-AES128-GCM-SHA256")),
+             QStringLiteral("ECDHE-ECDSA-AES128-GCM-SHA256"));
+    QVERIFY(!agreed(QSsl::TlsV1_3, {}).isEmpty());
+
+    // A certificate with another pair's key: the program must not run so.
+    config.strKey = dir.filePath(QStringLiteral("b-key.pem"));
+    CWebModule mismatched(nullptr, m_journal.get(), config);
+    QVERIFY(!mismatched.Start());
+    QVERIFY(mismatched.FailedFatally());
+    QVERIFY2(mismatched.LastStatus().contains(QStringLiteral("a-cert.pem")) &&
+                 mismatched.LastStatus().contains(QStringLiteral("b-key.pem")) &&
+                 mismatched.LastStatus().contains(QStringLiteral("gehören nicht zusammen")),
+             qPrintable(mismatched.LastStatus()));
+
     // A broken key: no panel rather than one without TLS.
+    config.strKey = key;
     QFile::resize(key, 10);
     CWebModule broken(nullptr, m_journal.get(), config);
     QVERIFY(!broken.Start());

@@ -34,7 +34,9 @@ function row(k) {
 
 function render(ch) {
   const li = row(ch.number);
-  li.querySelector('.name').textContent = ch.name;
+  const name = li.querySelector('.name');
+  name.textContent = ch.name;
+  name.title = ch.name;
   const fill = li.querySelector('.fill');
   fill.style.width = ch.bar + '%';
   fill.style.background = ch.colour;
@@ -50,6 +52,17 @@ function merge(change) {
   const ch = Object.assign(channels.get(change.number) || {}, change);
   channels.set(change.number, ch);
   render(ch);
+}
+
+// The line at the top that stays while scrolling: which channels are cut off.
+function showSummary() {
+  const cut = [...channels.values()].filter((ch) => ch.cutoff)
+    .sort((a, b) => a.number - b.number)
+    .map((ch) => ch.name || 'Kanal ' + ch.number);
+  const summary = $('summary');
+  summary.textContent = cut.length === 0 ? ''
+    : (cut.length === 1 ? '1 Kanal' : cut.length + ' Kanäle') + ' abgeschaltet: ' + cut.join(', ');
+  summary.hidden = cut.length === 0;
 }
 
 function addEvents(events) {
@@ -74,21 +87,38 @@ function onMessage(msg) {
       channels.clear();
       msg.state.channels.forEach(merge);
     }
+    showSummary();
   } else if (msg.type === 'delta') {
     $('time').textContent = new Date(msg.time).toLocaleTimeString('de-DE');
     (msg.channels || []).forEach(merge);
     addEvents(msg.journal || []);
+    showSummary();
   }
 }
 
+// The browser's own retry gives up after some errors (a 503, a dropped
+// stream); so the page retries itself, waiting longer each time.
+const retry = { delay: 1000, max: 30000, timer: null };
+
+function setOnline(online) {
+  $('connection').textContent = online ? 'Verbunden' : 'Verbindung unterbrochen';
+  $('connection').className = online ? 'online' : 'offline';
+  $('offline-banner').hidden = online;
+}
+
 function connect() {
+  retry.timer = null;
   const events = new EventSource('/events');
-  events.onopen = () => { $('connection').textContent = 'Verbunden'; $('connection').className = 'online'; };
+  events.onopen = () => { retry.delay = 1000; setOnline(true); };
   events.onmessage = (e) => onMessage(JSON.parse(e.data));
   events.onerror = () => {
-    // EventSource reconnects by itself.
-    $('connection').textContent = 'Keine Verbindung';
-    $('connection').className = 'offline';
+    events.close();
+    setOnline(false);
+    if (retry.timer === null) {
+      const wait = retry.delay * (0.8 + 0.4 * Math.random());
+      retry.delay = Math.min(retry.delay * 2, retry.max);
+      retry.timer = setTimeout(() => { connect(); refreshSession(); }, wait);
+    }
   };
 }
 

@@ -8,9 +8,18 @@ Talks to the test program line by line:
   reads   SHORT k      (the short is in the simulated layout); row k must show
                        the cutoff within a second
   prints  CUTOFF k MS
-  then logs in, tries to switch k on (must be refused with the lock text),
-  switches channel 7 off and waits for the journal line from the web
-  prints  SWITCHED 7 off, then DONE
+  the summary line at the top names k, also scrolled to the end
+  then logs in (the form must go), tries to switch k on (must be refused
+  with the lock text), switches channel 7 off and waits for the journal
+  line from the web
+  prints  SWITCHED 7 off
+  reads   DROP         (the server is gone); the page must say so
+  prints  OFFLINE
+  reads   BACK         (the server runs again); the stream must come back
+  prints  ONLINE
+  reads   ON 7         (the view switched 7 on); the row must show it
+  prints  RECONNECTED, then DONE
+Every button is at least 44 px high; no name runs out of its cell.
 Any failure: "FAIL: ..." and exit code 1. Every wait is bounded.
 """
 
@@ -25,6 +34,7 @@ CHROMIUM = '/usr/bin/chromium'
 CHROMEDRIVER = '/usr/bin/chromedriver'
 LOCK_TEXT = 'Kurzschluss erst beheben'
 SWITCH_CHANNEL = 7
+WINDOW = os.environ.get('KORVA_BROWSER_WINDOW', '390,844')  # a phone, upright
 
 
 class Failure(Exception):
@@ -62,6 +72,35 @@ def read_command(expected, timeout=20):
     if not words or words[0] != expected:
         raise Failure(f'unerwartete Anweisung {line.strip()!r}')
     return words[1:]
+
+
+def check_layout(driver):
+    from selenium.webdriver.common.by import By
+    for b in driver.find_elements(By.CSS_SELECTOR, 'button'):
+        if b.is_displayed() and b.rect['height'] < 44:
+            raise Failure(f'Knopf {b.text!r} nur {b.rect["height"]:g} px hoch')
+    for li in driver.find_elements(By.CSS_SELECTOR, '#channels > li'):
+        name = li.find_element(By.CSS_SELECTOR, '.name').rect
+        for other in ('.current', '.state', '.bar', '.buttons'):
+            r = li.find_element(By.CSS_SELECTOR, other).rect
+            overlap_x = name['x'] < r['x'] + r['width'] - 1 and r['x'] < name['x'] + name['width'] - 1
+            overlap_y = name['y'] < r['y'] + r['height'] - 1 and r['y'] < name['y'] + name['height'] - 1
+            if overlap_x and overlap_y:
+                raise Failure(f'Name von {li.get_attribute("id")} ragt in {other}')
+
+
+def check_summary(driver, name):
+    from selenium.webdriver.common.by import By
+    summary = driver.find_element(By.ID, 'summary')
+    wait_until('Zusammenfassung oben',
+               lambda: summary.is_displayed() and name in summary.text
+               and 'abgeschaltet' in summary.text, 2)
+    driver.execute_script('window.scrollTo(0, document.body.scrollHeight)')
+    wait_until('Zusammenfassung beim Blättern sichtbar',
+               lambda: driver.execute_script(
+                   'const r = document.getElementById("summary").getBoundingClientRect();'
+                   'return window.scrollY > 0 && r.top >= 0 && r.bottom <= window.innerHeight;'), 2)
+    driver.execute_script('window.scrollTo(0, 0)')
 
 
 def run(driver, url, password):
@@ -103,10 +142,14 @@ def run(driver, url, password):
     say(f'CUTOFF {k} {round((time.monotonic() - start) * 1000)}')
     if row(k).find_element(By.CSS_SELECTOR, '.state').text != 'abgeschaltet':
         raise Failure('Zustandstext des abgeschalteten Kanals')
+    check_summary(driver, row(k).find_element(By.CSS_SELECTOR, '.name').get_attribute('title'))
+    check_layout(driver)
 
     driver.find_element(By.ID, 'password').send_keys(password)
     driver.find_element(By.ID, 'login-button').click()
     wait_until('angemeldet', lambda: driver.find_element(By.ID, 'logged-in').is_displayed(), 5)
+    wait_until('Anmeldeformular weg',
+               lambda: not driver.find_element(By.ID, 'login-form').is_displayed(), 2)
     wait_until('Schaltknöpfe frei',
                lambda: all(b.is_enabled()
                            for b in driver.find_elements(By.CSS_SELECTOR, 'button.switch')), 5)
@@ -132,6 +175,19 @@ def run(driver, url, password):
                       + driver.find_element(By.ID, 'message').text)
     say(f'SWITCHED {SWITCH_CHANNEL} off')
 
+    read_command('DROP')
+    banner = driver.find_element(By.ID, 'offline-banner')
+    wait_until('Hinweis auf die Unterbrechung',
+               lambda: banner.is_displayed() and 'Verbindung unterbrochen' in banner.text, 10)
+    say('OFFLINE')
+    read_command('BACK')
+    wait_until('wieder verbunden', lambda: not banner.is_displayed()
+               and driver.find_element(By.ID, 'connection').get_attribute('class') == 'online', 30)
+    say('ONLINE')
+    read_command('ON')
+    wait_until(f'Kanal {SWITCH_CHANNEL} wieder an', lambda: state(SWITCH_CHANNEL) == 'on', 5)
+    say('RECONNECTED')
+
 
 def main():
     if len(sys.argv) != 3:
@@ -149,7 +205,8 @@ def main():
     # The network is closed: nothing that reaches out.
     for flag in ('--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
                  '--disable-background-networking', '--disable-component-update',
-                 '--disable-sync', '--disable-dev-shm-usage', f'--user-data-dir={profile}'):
+                 '--disable-sync', '--disable-dev-shm-usage', f'--user-data-dir={profile}',
+                 f'--window-size={WINDOW}'):
         options.add_argument(flag)
     driver = None
     try:
