@@ -145,7 +145,7 @@ struct Listener
         o.subscriptions = {"korva/bench/event", "korva/bench/channel/+/state"};
         client = std::make_unique<CMqttClient>(
             o, [](CMqttClient::State) {},
-            [this](const QByteArray& topic, const QByteArray&) {
+            [this](const QByteArray& topic, const QByteArray&, bool) {
                 if (topic.endsWith("event")) {
                     last = Clock::now().time_since_epoch().count();
                     ++events;

@@ -57,12 +57,13 @@ inline bool WriteFile(const QString& path, const QByteArray& text)
 }
 
 // The ACL the README documents: a station writes its own topics and reads
-// its own commands and everybody's state; only "leitstand" commands.
+// its own commands (and deletes kept ones) and everybody's state; only
+// "leitstand" commands.
 inline const char* kAcl = "pattern write korva/%u/status\n"
                           "pattern write korva/%u/event\n"
                           "pattern write korva/%u/channel/+/state\n"
-                          "pattern read korva/%u/channel/+/set\n"
-                          "pattern read korva/%u/all/set\n"
+                          "pattern readwrite korva/%u/channel/+/set\n"
+                          "pattern readwrite korva/%u/all/set\n"
                           "pattern read korva/+/status\n"
                           "pattern read korva/+/channel/+/state\n"
                           "pattern write homeassistant/#\n"
@@ -218,11 +219,14 @@ struct Subscriber
     }
 };
 
-inline bool Publish(const Broker& b, const QString& topic, const QByteArray& payload)
+inline bool Publish(const Broker& b, const QString& topic, const QByteArray& payload,
+                    bool retain = false)
 {
-    return Run(QStringLiteral("mosquitto_pub"),
-               {"-h", "127.0.0.1", "-p", QString::number(b.port), "-u", "leitstand", "-P",
-                "leitstand-geheim", "-q", "1", "-t", topic, "-m", QString::fromUtf8(payload)});
+    QStringList args{"-h", "127.0.0.1", "-p", QString::number(b.port), "-u", "leitstand", "-P",
+                     "leitstand-geheim", "-q", "1", "-t", topic, "-m", QString::fromUtf8(payload)};
+    if (retain)
+        args << "-r";
+    return Run(QStringLiteral("mosquitto_pub"), args);
 }
 
 } // namespace mqtt_test
