@@ -47,6 +47,7 @@ public:
     void SetConfig(const MqttConfig& config);
     const MqttConfig& Config() const { return m_config; }
     bool IsRunning() const { return m_client != nullptr; }
+    const CMqttClient* Client() const { return m_client.get(); }
 
     CMqttClient::State State() const { return m_state; }
     QString StatusText() const;
