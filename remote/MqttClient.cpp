@@ -99,6 +99,7 @@ bool CMqttClient::Start(QString* error)
     mosquitto_connect_callback_set(m_mosq, &CMqttClient::OnConnect);
     mosquitto_message_callback_set(m_mosq, &CMqttClient::OnMessage);
     mosquitto_log_callback_set(m_mosq, &CMqttClient::OnLog);
+    mosquitto_publish_callback_set(m_mosq, &CMqttClient::OnPublished);
     {
         std::lock_guard lock(m_mutex);
         m_bStop = false;
@@ -131,8 +132,12 @@ bool CMqttClient::Publish(const QByteArray& topic, const QByteArray& payload, in
     std::lock_guard lock(m_publishMutex);
     if (!m_bConnected || !m_mosq)
         return false;
-    return mosquitto_publish(m_mosq, nullptr, topic.constData(), int(payload.size()),
-                             payload.constData(), qos, retain) == MOSQ_ERR_SUCCESS;
+    if (mosquitto_publish(m_mosq, nullptr, topic.constData(), int(payload.size()),
+                          payload.constData(), qos, retain) != MOSQ_ERR_SUCCESS)
+        return false;
+    if (qos > 0)
+        ++m_nUnacked;
+    return true;
 }
 
 void CMqttClient::SetState(State state)
@@ -152,6 +157,7 @@ void CMqttClient::OnConnect(mosquitto* mosq, void* obj, int rc)
         return;
     self->m_nPause = kFirstPauseSeconds;
     self->m_strLastError.clear();
+    self->m_nUnacked = 0;
     for (const QByteArray& topic : self->m_options.subscriptions)
         mosquitto_subscribe(mosq, nullptr, topic.constData(), 1);
     self->SetState(State::Connected);
@@ -171,6 +177,13 @@ void CMqttClient::OnLog(mosquitto*, void* obj, int level, const char* text)
 {
     if (level == MOSQ_LOG_ERR && text)
         static_cast<CMqttClient*>(obj)->m_tlsLog = QByteArray(text);
+}
+
+void CMqttClient::OnPublished(mosquitto*, void* obj, int)
+{
+    auto* self = static_cast<CMqttClient*>(obj);
+    if (self->m_nUnacked > 0)
+        --self->m_nUnacked;
 }
 
 bool CMqttClient::Pause(int seconds)
@@ -238,12 +251,24 @@ void CMqttClient::SayLastWords()
 {
     if (!m_bConnected)
         return;
+    // What was queued before (configurations taken back) is acknowledged
+    // first, bounded: the library holds messages beyond its in-flight window
+    // back, and a DISCONNECT would drop them.
+    // Bounded by time, not rounds: each wake-up of the loop ends a round.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while ((m_nUnacked > 0 || mosquitto_want_write(m_mosq)) &&
+           std::chrono::steady_clock::now() < deadline) {
+        if (mosquitto_loop(m_mosq, kLoopMs, 1) != MOSQ_ERR_SUCCESS)
+            return;
+    }
     if (!m_lastTopic.isEmpty())
         mosquitto_publish(m_mosq, nullptr, m_lastTopic.constData(), int(m_lastPayload.size()),
                           m_lastPayload.constData(), 1, true);
     mosquitto_disconnect(m_mosq);
     // Lets the last words and the DISCONNECT leave, bounded.
-    for (int i = 0; i < 10 && mosquitto_loop(m_mosq, kLoopMs, 1) == MOSQ_ERR_SUCCESS; ++i) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (std::chrono::steady_clock::now() < end &&
+           mosquitto_loop(m_mosq, kLoopMs, 1) == MOSQ_ERR_SUCCESS) {
     }
 }
 

@@ -73,6 +73,7 @@ private:
     static void OnConnect(mosquitto*, void* obj, int rc);
     static void OnMessage(mosquitto*, void* obj, const mosquitto_message* msg);
     static void OnLog(mosquitto*, void* obj, int level, const char* text);
+    static void OnPublished(mosquitto*, void* obj, int mid);
     void Run();
     // One connection from its start to its end; false when asked to stop.
     bool Attempt(bool& bFirst);
@@ -97,6 +98,7 @@ private:
     std::atomic<bool> m_bConnected{false};
     std::atomic<State> m_state{State::Disconnected};
     std::atomic<int> m_nPause{kFirstPauseSeconds};
+    std::atomic<int> m_nUnacked{0}; // acknowledged messages still in flight
     // Connection thread only.
     bool m_bRefused = false; // the last CONNACK refused the login
     int m_nConnack = -1;     // the last CONNACK's code, -1: none yet

@@ -215,10 +215,8 @@ void CMqttModule::RemoveDiscovery(const MqttConfig& next)
                        next.TopicRoot() == m_config.TopicRoot();
     if (bSame)
         return; // the new connection publishes over them, switches taken away included
-    // QoS 0: acknowledged messages beyond the library's in-flight window
-    // would wait behind the DISCONNECT and be dropped with it.
     for (const MqttRetained& m : MqttDiscoveryRemoval(m_config))
-        m_client->Publish(m.topic, m.payload, 0, true);
+        m_client->Publish(m.topic, m.payload, 1, true);
 }
 
 void CMqttModule::SetConfig(const MqttConfig& config)

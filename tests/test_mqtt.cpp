@@ -400,11 +400,18 @@ void TestMqtt::discoveryMessages()
         c = m_mqtt->Config();
         (step == 0 ? c.bDiscovery : c.bEnabled) = false;
         m_mqtt->SetConfig(c);
-        QVERIFY(WaitFor([&] {
+        QSet<QString> cleared;
+        const bool bCleared = WaitFor([&] {
             gone.Read();
-            return std::count_if(gone.messages.cbegin(), gone.messages.cend(),
-                                 [](const Message& m) { return m.payload.isEmpty(); }) == 64;
-        }));
+            for (const Message& m : gone.messages)
+                if (m.payload.isEmpty())
+                    cleared.insert(m.topic);
+            return cleared.size() == 64;
+        }, 30000);
+        QVERIFY2(bCleared, qPrintable(QStringLiteral("step %1: %2 of 64 taken back, %3 seen")
+                                          .arg(step)
+                                          .arg(cleared.size())
+                                          .arg(gone.messages.size())));
         c.bDiscovery = c.bEnabled = true;
         m_mqtt->SetConfig(c);
         QVERIFY(Connected(*m_mqtt));
