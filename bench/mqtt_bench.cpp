@@ -3,7 +3,11 @@
 //    thread) with MQTT connected against MQTT off, interleaved rounds;
 //  - the time from a cutoff tick to its event at a subscriber (median, p99);
 //  - messages per second a station sends at Abfragezeit 10 ms with every
-//    channel changing on every tick.
+//    channel changing on every tick;
+//  - with the "Stationen" overview open and 50 or 200 other stations
+//    publishing at 1 or 10 Hz: the window thread's share of a processor and
+//    the current at which a channel on a ramp (0.2 A/s, Abschaltstrom 2 A,
+//    Abfragezeit 100 ms) is cut off.
 // Run offscreen: QT_QPA_PLATFORM=offscreen LC_ALL=de_DE.UTF-8 mqtt_bench
 
 #include "tests/test_mqtt_support.h"
@@ -13,6 +17,7 @@
 #include "journal/JournalModule.h"
 #include "remote/MqttModule.h"
 #include "remote/MqttPublisher.h"
+#include "remote/StationsWnd.h"
 #include "view/VelkorView.h"
 
 #include <QApplication>
@@ -23,6 +28,7 @@
 #include <chrono>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 using namespace mqtt_test;
@@ -145,7 +151,7 @@ struct Listener
         o.subscriptions = {"korva/bench/event", "korva/bench/channel/+/state"};
         client = std::make_unique<CMqttClient>(
             o, [](CMqttClient::State) {},
-            [this](const QByteArray& topic, const QByteArray&) {
+            [this](const QByteArray& topic, const QByteArray&, bool) {
                 if (topic.endsWith("event")) {
                     last = Clock::now().time_since_epoch().count();
                     ++events;
@@ -217,6 +223,65 @@ void Rate(const Broker& b, CJournalModule& journal)
     p.view.SetChannelSource(nullptr);
 }
 
+class RampSource : public IChannelSource
+{
+public:
+    explicit RampSource(const QElapsedTimer& clock) : m_clock(clock) {}
+    bool ReadCurrent(int nChannel, double& current, bool& stale) override
+    {
+        stale = false;
+        current = nChannel == 1 ? 1.0 + 0.2 * double(m_clock.elapsed()) / 1000.0 : 0.5;
+        return true;
+    }
+
+private:
+    const QElapsedTimer& m_clock;
+};
+
+class CutoffListener : public IViewListener
+{
+public:
+    CutoffListener() { AddViewListener(this); }
+    ~CutoffListener() override { RemoveViewListener(this); }
+    void OnChannelEvent(CVelkorView&, ChannelEvent kind, int nChannel, double current) override
+    {
+        if (kind == ChannelEvent::Cutoff && nChannel == 1 && cut < 0)
+            cut = current;
+    }
+    double cut = -1.0;
+};
+
+void Overview(const Broker& b, int stations, int hz)
+{
+    Panel p;
+    MqttConfig c = ConfigFor(b, true);
+    c.strUser = QStringLiteral("leitstand");
+    c.strPasswordFile = b.File(QStringLiteral("leitstand.pw"));
+    CStationsWnd wnd(c);
+    wnd.show();
+    StationFlood flood(b, stations, hz, 30 * hz);
+    WaitFor([&] { return wnd.Stations().size() >= stations; }, 20000);
+    QElapsedTimer clock;
+    RampSource source(clock);
+    CutoffListener listener;
+    p.view.m_dAbschaltstrom[0] = 2.0;
+    p.view.m_nTimerzeitMs = 0;
+    p.view.m_nAbfragezeit = 100;
+    p.view.SetChannelSource(&source);
+    const double cpu = ThreadCpuSeconds();
+    clock.start();
+    p.view.SetTimer(CVelkorView::kMessTimer, 100);
+    WaitFor([&] { return listener.cut >= 0.0; }, 20000); // 2 A after 5 s
+    const double seconds = double(clock.elapsed()) / 1000.0;
+    const double share = (ThreadCpuSeconds() - cpu) / seconds;
+    p.view.KillTimer(CVelkorView::kMessTimer);
+    p.view.SetChannelSource(nullptr);
+    std::printf("overview, %3d stations at %2d Hz: window thread %5.1f %%, cut at %.3f A after "
+                "%.1f s (%llu messages sent)\n",
+                stations, hz, share * 100.0, listener.cut, seconds,
+                static_cast<unsigned long long>(flood.Sent()));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -232,10 +297,15 @@ int main(int argc, char* argv[])
         return 1;
     }
     CJournalModule journal(nullptr);
-    TickCost(broker, journal, false);
-    TickCost(broker, journal, true);
-    Latency(broker, journal);
-    Rate(broker, journal);
+    if (argc < 2 || std::strcmp(argv[1], "--overview") != 0) {
+        TickCost(broker, journal, false);
+        TickCost(broker, journal, true);
+        Latency(broker, journal);
+        Rate(broker, journal);
+    }
+    for (int stations : {50, 200})
+        for (int hz : {1, 10})
+            Overview(broker, stations, hz);
     SetMessageSink(nullptr);
     return 0;
 }

@@ -1,8 +1,10 @@
 #pragma once
 // One connection to an MQTT broker through libmosquitto, on a thread of its
-// own: connects, retries with growing pauses (1 s doubling up to 60 s) and
-// subscribes again after each connect. Publish may be called from any thread;
-// it never waits for the network. Handlers run on the connection's thread.
+// own: connects without blocking, gives up on a broker that does not answer
+// within kConnectTimeoutMs, retries with growing pauses (1 s doubling up to
+// 60 s) and subscribes again after each connect. Publish may be called from
+// any thread; it never waits for the network, and Stop returns within about
+// a second whatever the broker does. Handlers run on the connection's thread.
 
 #include "remote/MqttConfig.h"
 
@@ -28,6 +30,7 @@ public:
     };
     static constexpr int kFirstPauseSeconds = 1;
     static constexpr int kLongestPauseSeconds = 60;
+    static constexpr int kConnectTimeoutMs = 10000;
 
     struct Options
     {
@@ -39,9 +42,15 @@ public:
         QList<QByteArray> subscriptions;
     };
     using StateHandler = std::function<void(State)>;
-    using MessageHandler = std::function<void(const QByteArray& topic, const QByteArray& payload)>;
+    // retained: the broker kept the message and hands it over at subscribing.
+    using MessageHandler =
+        std::function<void(const QByteArray& topic, const QByteArray& payload, bool retained)>;
+    // Why an attempt failed, in German; once per kind of failure until a
+    // connect succeeds.
+    using ErrorHandler = std::function<void(const QString& reason)>;
 
-    CMqttClient(Options options, StateHandler onState, MessageHandler onMessage = {});
+    CMqttClient(Options options, StateHandler onState, MessageHandler onMessage = {},
+                ErrorHandler onError = {});
     ~CMqttClient();
     CMqttClient(const CMqttClient&) = delete;
     CMqttClient& operator=(const CMqttClient&) = delete;
@@ -63,13 +72,22 @@ public:
 private:
     static void OnConnect(mosquitto*, void* obj, int rc);
     static void OnMessage(mosquitto*, void* obj, const mosquitto_message* msg);
+    static void OnLog(mosquitto*, void* obj, int level, const char* text);
+    static void OnPublished(mosquitto*, void* obj, int mid);
     void Run();
+    // One connection from its start to its end; false when asked to stop.
+    bool Attempt(bool& bFirst);
+    void SayLastWords();
+    bool StopRequested();
+    void Fail(int rc);
+    QString Reason(int rc) const;
     void SetState(State state);
     bool Pause(int seconds); // false when asked to stop
 
     Options m_options;
     StateHandler m_onState;
     MessageHandler m_onMessage;
+    ErrorHandler m_onError;
     mosquitto* m_mosq = nullptr;
     std::mutex m_publishMutex; // Publish against Stop destroying m_mosq
     std::thread m_thread;
@@ -80,5 +98,10 @@ private:
     std::atomic<bool> m_bConnected{false};
     std::atomic<State> m_state{State::Disconnected};
     std::atomic<int> m_nPause{kFirstPauseSeconds};
-    bool m_bRefused = false; // the last CONNACK refused the login (connection thread)
+    std::atomic<int> m_nUnacked{0}; // acknowledged messages still in flight
+    // Connection thread only.
+    bool m_bRefused = false; // the last CONNACK refused the login
+    int m_nConnack = -1;     // the last CONNACK's code, -1: none yet
+    QByteArray m_tlsLog;     // the library's last TLS complaint
+    QString m_strLastError;  // reported already
 };

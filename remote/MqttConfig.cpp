@@ -1,8 +1,22 @@
 #include "remote/MqttConfig.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QHostInfo>
 #include <QSettings>
+#include <QUuid>
+#include <algorithm>
+
+namespace {
+
+bool IsUnsafe(QChar c)
+{
+    return c == QLatin1Char('/') || c == QLatin1Char('+') || c == QLatin1Char('#') ||
+           c.category() == QChar::Other_Control || c.isNonCharacter() || c.isSurrogate() ||
+           c.unicode() == 0xFFFD;
+}
+
+} // namespace
 
 QString MqttConfig::Station() const
 {
@@ -14,17 +28,36 @@ QString MqttConfig::TopicRoot() const
     return QStringLiteral("korva/%1/").arg(MqttTopicLevel(Station()));
 }
 
+QString MqttConfig::StationId() const
+{
+    if (!strStationId.isEmpty())
+        return strStationId;
+    return QString::fromLatin1(
+        QCryptographicHash::hash(Station().toUtf8(), QCryptographicHash::Sha1).toHex().left(12));
+}
+
 QString MqttTopicLevel(const QString& station)
 {
     QString out;
-    for (const QChar c : station) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('+') || c == QLatin1Char('#') ||
-            c.category() == QChar::Other_Control)
-            out += QLatin1Char('_');
-        else
-            out += c;
-    }
+    for (const QChar c : station.left(MqttConfig::kMaxStationChars))
+        out += IsUnsafe(c) ? QLatin1Char('_') : c;
+    if (out.startsWith(QLatin1Char('$')))
+        out[0] = QLatin1Char('_');
     return out.isEmpty() ? QStringLiteral("_") : out;
+}
+
+QString MqttStationProblem(const QString& station)
+{
+    if (station.startsWith(QLatin1Char('$')))
+        return QStringLiteral("Der Stationsname darf nicht mit \u201E$\u201C beginnen "
+                              "(das sind die Themen des Brokers selbst).");
+    if (station.size() > MqttConfig::kMaxStationChars)
+        return QStringLiteral("Der Stationsname darf höchstens %1 Zeichen lang sein.")
+            .arg(MqttConfig::kMaxStationChars);
+    if (std::any_of(station.begin(), station.end(), IsUnsafe))
+        return QStringLiteral("Der Stationsname darf weder \u201E/\u201C, \u201E+\u201C, "
+                              "\u201E#\u201C noch Steuer- oder Nichtzeichen enthalten.");
+    return {};
 }
 
 MqttConfig MqttConfig::Load(QSettings& s)
@@ -37,6 +70,11 @@ MqttConfig MqttConfig::Load(QSettings& s)
     const uint port = s.value(QStringLiteral("port"), kDefaultPort).toUInt(&ok);
     c.nPort = ok && port > 0 && port <= 65535 ? quint16(port) : kDefaultPort;
     c.strStation = s.value(QStringLiteral("station")).toString().trimmed();
+    c.strStationId = s.value(QStringLiteral("stationId")).toString();
+    if (c.strStationId.isEmpty()) {
+        c.strStationId = QUuid::createUuid().toString(QUuid::Id128).left(12);
+        s.setValue(QStringLiteral("stationId"), c.strStationId);
+    }
     c.strUser = s.value(QStringLiteral("user")).toString();
     c.strPasswordFile = s.value(QStringLiteral("passwordFile")).toString();
     c.strCaFile = s.value(QStringLiteral("caFile")).toString();
@@ -57,6 +95,8 @@ void MqttConfig::Save(QSettings& s) const
     s.setValue(QStringLiteral("host"), strHost);
     s.setValue(QStringLiteral("port"), nPort);
     s.setValue(QStringLiteral("station"), strStation);
+    if (!strStationId.isEmpty())
+        s.setValue(QStringLiteral("stationId"), strStationId);
     s.setValue(QStringLiteral("user"), strUser);
     s.setValue(QStringLiteral("passwordFile"), strPasswordFile);
     s.setValue(QStringLiteral("caFile"), strCaFile);

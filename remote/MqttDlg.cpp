@@ -91,6 +91,10 @@ QString CMqttDlg::Collect(QWidget*& field)
         field = m_host;
         return QStringLiteral("Bitte geben Sie den Server an.");
     }
+    if (const QString problem = MqttStationProblem(c.strStation); !problem.isEmpty()) {
+        field = m_station;
+        return problem;
+    }
     const std::pair<QLineEdit*, QString> files[] = {{m_passwordFile, c.strPasswordFile},
                                                     {m_caFile, c.strCaFile},
                                                     {m_certFile, c.strCertFile},

@@ -22,6 +22,9 @@ QByteArray Compact(const QJsonObject& o)
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
+const QString kVersion = QStringLiteral(KORVA_VERSION);
+const QString kSupportUrl = QStringLiteral("https://www.kalvento.de/korva");
+
 } // namespace
 
 QByteArray MqttChannelState(const ChannelRecord& r)
@@ -33,11 +36,15 @@ QList<MqttRetained> MqttDiscovery(const MqttConfig& config)
 {
     const QString station = config.Station();
     const QString root = config.TopicRoot();
-    const QString id = QStringLiteral("korva_") + Slug(station);
+    const QString id = QStringLiteral("korva_") + Slug(config.StationId());
     const QJsonObject device{{QStringLiteral("identifiers"), QJsonArray{id}},
                              {QStringLiteral("name"), QStringLiteral("KORVA %1").arg(station)},
                              {QStringLiteral("manufacturer"), QStringLiteral("Kalvento GmbH")},
-                             {QStringLiteral("model"), QStringLiteral("KORVA_Powermanagement")}};
+                             {QStringLiteral("model"), QStringLiteral("KORVA_Powermanagement")},
+                             {QStringLiteral("sw_version"), kVersion}};
+    const QJsonObject origin{{QStringLiteral("name"), QStringLiteral("KORVA_Powermanagement")},
+                             {QStringLiteral("sw_version"), kVersion},
+                             {QStringLiteral("support_url"), kSupportUrl}};
 
     QList<MqttRetained> out;
     for (int k = 1; k <= ChannelSnapshot::kChannels; ++k) {
@@ -50,7 +57,8 @@ QList<MqttRetained> MqttDiscovery(const MqttConfig& config)
                 {QStringLiteral("availability_topic"), root + QStringLiteral("status")},
                 {QStringLiteral("payload_available"), QStringLiteral("online")},
                 {QStringLiteral("payload_not_available"), QStringLiteral("offline")},
-                {QStringLiteral("device"), device}};
+                {QStringLiteral("device"), device},
+                {QStringLiteral("origin"), origin}};
         };
         const auto topic = [&](const QString& component, const QString& what) {
             return QStringLiteral("homeassistant/%1/%2/%3_%4/config")
@@ -101,17 +109,25 @@ QList<MqttRetained> MqttDiscovery(const MqttConfig& config)
     return out;
 }
 
+QList<MqttRetained> MqttDiscoveryRemoval(const MqttConfig& config)
+{
+    QList<MqttRetained> out = MqttDiscovery(config);
+    for (MqttRetained& m : out)
+        m.payload.clear();
+    return out;
+}
+
 std::optional<MqttCommand> ParseMqttCommand(const QString& root, const QByteArray& topic,
                                             const QByteArray& payload)
 {
     const QByteArray prefix = root.toUtf8();
-    if (!topic.startsWith(prefix) || payload.size() > 8)
+    if (!topic.startsWith(prefix))
         return std::nullopt;
+    // Exactly the switch's payload_on and payload_off: nothing padded.
     MqttCommand cmd;
-    const QByteArray value = payload.trimmed();
-    if (value == "ON")
+    if (payload == "ON")
         cmd.bOn = true;
-    else if (value != "OFF")
+    else if (payload != "OFF")
         return std::nullopt;
     const QByteArray rest = topic.mid(prefix.size());
     if (rest == "all/set")

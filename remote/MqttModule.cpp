@@ -22,6 +22,9 @@ namespace {
 const QString kOrigin = QStringLiteral("MQTT");
 // Events handed over at once at most; the journal may hold far more.
 constexpr int kMaxEventsPerPublish = 1000;
+// Topics of retained commands journaled by name; "+" in the subscription
+// lets a client name any number of them.
+constexpr int kMaxRetainedJournaled = 64;
 
 } // namespace
 
@@ -29,10 +32,7 @@ CMqttModule::CMqttModule(CMDIFrameWnd* frame, CJournalModule* journal, const Mqt
     : m_frame(frame), m_journal(journal), m_config(config), m_context(std::make_unique<QObject>()),
       m_nEventsSeen(journal ? journal->Recorded() : 0)
 {
-    m_badTimer = new QTimer(m_context.get());
-    m_badTimer->setSingleShot(true);
-    QObject::connect(m_badTimer, &QTimer::timeout, m_context.get(),
-                     [this] { ReportBadCommands(); });
+    ResetContext();
     OnCommand(ID_MQTT_VERBINDUNG, [this] { OnMqttVerbindung(); });
     OnCommand(ID_STATIONEN, [this] { OnStationen(); });
     CreateStatusPane();
@@ -74,13 +74,34 @@ void CMqttModule::ShowState(CMqttClient::State state)
 {
     const bool changed = state != m_state;
     m_state = state;
-    if (m_pane) {
-        m_pane->setText(StatusText());
-        m_pane->setVisible(m_config.bEnabled);
-    }
+    if (state == CMqttClient::State::Connected)
+        m_strError.clear();
+    UpdatePane();
     // Also a line in the log of the unattended program.
     if (changed)
         std::fprintf(stderr, "%s\n", StatusText().toLocal8Bit().constData());
+}
+
+// The connection reports each kind of failure once until it connects.
+void CMqttModule::ShowError(const QString& reason)
+{
+    m_strError = reason;
+    const QString text = QStringLiteral("MQTT: %1").arg(reason);
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    if (m_journal)
+        m_journal->RecordMessage(text);
+    UpdatePane();
+}
+
+void CMqttModule::UpdatePane()
+{
+    if (!m_pane)
+        return;
+    const bool bError = !m_strError.isEmpty() && m_state != CMqttClient::State::Connected;
+    m_pane->setText(bError ? StatusText() + QStringLiteral(" \u2013 ") + m_strError
+                           : StatusText());
+    m_pane->setToolTip(bError ? m_strError : QString());
+    m_pane->setVisible(m_config.bEnabled);
 }
 
 void CMqttModule::Report(const QString& text)
@@ -103,6 +124,10 @@ bool CMqttModule::Start()
         ShowState(CMqttClient::State::Disconnected);
         return false;
     }
+    const QString problem = MqttStationProblem(m_config.Station());
+    if (!problem.isEmpty())
+        Report(QStringLiteral("Warnung: %1 Für MQTT heißt die Station \u201E%2\u201C.")
+                   .arg(problem, MqttTopicLevel(m_config.Station())));
     const QByteArray root = m_config.TopicRoot().toUtf8();
     options.clientId = QStringLiteral("korva-%1-%2")
                            .arg(MqttTopicLevel(m_config.Station()))
@@ -123,10 +148,14 @@ bool CMqttModule::Start()
             QMetaObject::invokeMethod(
                 context, [this, state] { ShowState(state); }, Qt::QueuedConnection);
         },
-        [this, context](const QByteArray& topic, const QByteArray& payload) {
+        [this, context](const QByteArray& topic, const QByteArray& payload, bool retained) {
             QMetaObject::invokeMethod(
-                context, [this, topic, payload] { OnMessage(topic, payload); },
+                context, [this, topic, payload, retained] { OnMessage(topic, payload, retained); },
                 Qt::QueuedConnection);
+        },
+        [this, context](const QString& reason) {
+            QMetaObject::invokeMethod(
+                context, [this, reason] { ShowError(reason); }, Qt::QueuedConnection);
         });
     m_thread.setObjectName(QStringLiteral("korva-mqtt"));
     m_thread.start();
@@ -147,6 +176,7 @@ bool CMqttModule::Start()
 
 void CMqttModule::Stop()
 {
+    ReportBadCommands(); // the count since the last line is not lost
     if (m_client)
         m_client->Stop(m_config.TopicRoot().toUtf8() + "status", "offline");
     if (m_publisher) {
@@ -157,23 +187,41 @@ void CMqttModule::Stop()
     m_thread.quit();
     m_thread.wait();
     m_client.reset();
-    // Calls queued by the connection before it ended find no client now.
+    ResetContext();
+    CancelPublish();
+    m_bOffered = false;
+    m_state = CMqttClient::State::Disconnected;
+    m_strError.clear();
+    UpdatePane();
+}
+
+// Calls queued by a connection that ended find no client then.
+void CMqttModule::ResetContext()
+{
     m_context = std::make_unique<QObject>();
     m_badTimer = new QTimer(m_context.get());
     m_badTimer->setSingleShot(true);
     QObject::connect(m_badTimer, &QTimer::timeout, m_context.get(),
                      [this] { ReportBadCommands(); });
-    CancelPublish();
-    m_bOffered = false;
-    m_state = CMqttClient::State::Disconnected;
-    if (m_pane) {
-        m_pane->setText(StatusText());
-        m_pane->setVisible(m_config.bEnabled);
-    }
+}
+
+// Queued on the old connection before it says goodbye, so they leave first.
+void CMqttModule::RemoveDiscovery(const MqttConfig& next)
+{
+    if (!m_client || !m_config.bDiscovery)
+        return;
+    const bool bSame = next.bEnabled && next.bDiscovery &&
+                       next.StationId() == m_config.StationId() &&
+                       next.TopicRoot() == m_config.TopicRoot();
+    if (bSame)
+        return; // the new connection publishes over them, switches taken away included
+    for (const MqttRetained& m : MqttDiscoveryRemoval(m_config))
+        m_client->Publish(m.topic, m.payload, 1, true);
 }
 
 void CMqttModule::SetConfig(const MqttConfig& config)
 {
+    RemoveDiscovery(config);
     Stop();
     m_config = config;
     Start();
@@ -217,9 +265,16 @@ QVector<JournalEvent> CMqttModule::NewJournalEvents()
 
 // ---- commands ----
 
-void CMqttModule::OnMessage(const QByteArray& topic, const QByteArray& payload)
+void CMqttModule::OnMessage(const QByteArray& topic, const QByteArray& payload, bool retained)
 {
-    if (!m_config.bCommands || !m_served.View())
+    // Empty is how a retained message is deleted, ours included: no command.
+    if (!m_config.bCommands || payload.isEmpty())
+        return;
+    if (retained) {
+        IgnoreRetained(topic);
+        return;
+    }
+    if (!m_served.View())
         return;
     const std::optional<MqttCommand> cmd = ParseMqttCommand(m_config.TopicRoot(), topic, payload);
     if (!cmd) {
@@ -229,6 +284,25 @@ void CMqttModule::OnMessage(const QByteArray& topic, const QByteArray& payload)
     m_lastResult = cmd->nChannel == 0
                        ? SwitchAll(*m_served.View(), cmd->bOn, kOrigin)
                        : SwitchChannel(*m_served.View(), cmd->nChannel, cmd->bOn, kOrigin);
+}
+
+// Journaled once per topic, and deleted on the broker so that it does not come
+// back at the next start.
+void CMqttModule::IgnoreRetained(const QByteArray& topic)
+{
+    ++m_nRetainedCommands;
+    if (!m_retainedJournaled.contains(topic) &&
+        m_retainedJournaled.size() < kMaxRetainedJournaled) {
+        m_retainedJournaled.insert(topic);
+        const QString text = QStringLiteral("MQTT: gespeicherter Befehl ignoriert (%1)")
+                                 .arg(QString::fromUtf8(topic));
+        if (m_journal)
+            m_journal->RecordMessage(text);
+        else
+            std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    }
+    if (m_client)
+        m_client->Publish(topic, QByteArray(), 1, true);
 }
 
 // At most one journal line a minute, however many arrive.

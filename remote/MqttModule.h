@@ -17,6 +17,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QPointer>
+#include <QSet>
 #include <QThread>
 #include <array>
 #include <memory>
@@ -46,6 +47,7 @@ public:
     void SetConfig(const MqttConfig& config);
     const MqttConfig& Config() const { return m_config; }
     bool IsRunning() const { return m_client != nullptr; }
+    const CMqttClient* Client() const { return m_client.get(); }
 
     CMqttClient::State State() const { return m_state; }
     QString StatusText() const;
@@ -54,6 +56,11 @@ public:
     CMqttPublisher* Publisher() const { return m_publisher; }
     // Commands ignored because they were not understood.
     int BadCommands() const { return m_nBadCommands; }
+    // Commands ignored because the broker kept them (retained): a command is
+    // meant for its moment, not for every later start or reconnect.
+    int RetainedCommands() const { return m_nRetainedCommands; }
+    // Why the last connection attempt failed, German; empty once connected.
+    QString LastError() const { return m_strError; }
     // The last switching result of a command, for tests.
     const std::optional<SwitchResult>& LastResult() const { return m_lastResult; }
 
@@ -67,11 +74,18 @@ public:
 private:
     void CreateStatusPane();
     void ShowState(CMqttClient::State state);
+    void ShowError(const QString& reason);
+    void UpdatePane();
+    // Takes back what the broker keeps for Home Assistant when the new
+    // settings no longer publish it.
+    void RemoveDiscovery(const MqttConfig& next);
     void Report(const QString& text);
     bool IsPublishing() const override { return m_client != nullptr; }
     void Publish() override;
     QVector<JournalEvent> NewJournalEvents();
-    void OnMessage(const QByteArray& topic, const QByteArray& payload);
+    void OnMessage(const QByteArray& topic, const QByteArray& payload, bool retained);
+    void IgnoreRetained(const QByteArray& topic);
+    void ResetContext();
     void CountBadCommand();
     void ReportBadCommands();
 
@@ -85,12 +99,15 @@ private:
     CMqttClient::State m_state = CMqttClient::State::Disconnected;
     QPointer<QLabel> m_pane;
     QString m_strReport;
+    QString m_strError;
     // The channels as last read: an unchanged tick costs no hand-over.
     ChannelRecords m_channels;
     bool m_bOffered = false;
     quint64 m_nEventsSeen; // the journal's count of recorded events, as far as published
     int m_nBadCommands = 0;
     int m_nBadUnreported = 0;
+    int m_nRetainedCommands = 0;
+    QSet<QByteArray> m_retainedJournaled; // topics, bounded
     QDateTime m_lastBadReport;
     QTimer* m_badTimer = nullptr; // owned by m_context
     std::optional<SwitchResult> m_lastResult;

@@ -2,8 +2,6 @@
 
 #include <QCoreApplication>
 #include <QHeaderView>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLocale>
 #include <QTreeWidget>
@@ -11,8 +9,15 @@
 
 namespace {
 
-// A topic from a misbehaving client could name any number of stations.
-constexpr int kMaxStations = 1000;
+enum Column
+{
+    kStation,
+    kName,
+    kCurrent,
+    kState,
+    kLast,
+    kColumns
+};
 
 QString StateText(CMqttClient::State state)
 {
@@ -27,9 +32,24 @@ QString StateText(CMqttClient::State state)
     return QStringLiteral("MQTT: nicht verbunden");
 }
 
+// Each change costs a repaint of the row; most batches change few cells.
+void SetText(QTreeWidgetItem* item, int column, const QString& text)
+{
+    if (item->text(column) != text)
+        item->setText(column, text);
+}
+
+void SetColours(QTreeWidgetItem* item, int column, const QBrush& fg, const QBrush& bg)
+{
+    if (item->foreground(column) != fg)
+        item->setForeground(column, fg);
+    if (item->background(column) != bg)
+        item->setBackground(column, bg);
+}
+
 } // namespace
 
-CStationsWnd::CStationsWnd(const MqttConfig& config, QWidget* parent)
+CStationsWnd::CStationsWnd(const MqttConfig& config, QWidget* parent, int handOverMs)
     : QWidget(parent, Qt::Tool), m_context(std::make_unique<QObject>())
 {
     setWindowTitle(QStringLiteral("Stationen"));
@@ -39,7 +59,12 @@ CStationsWnd::CStationsWnd(const MqttConfig& config, QWidget* parent)
                              QStringLiteral("Strom [A]"), QStringLiteral("Zustand"),
                              QStringLiteral("Letzte Nachricht")});
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_tree->setUniformRowHeights(true);
+    // Sizing to contents would measure every row on every change.
+    m_tree->header()->setSectionResizeMode(QHeaderView::Interactive);
+    const int widths[kColumns] = {140, 120, 80, 100, 150};
+    for (int c = 0; c < kColumns; ++c)
+        m_tree->setColumnWidth(c, widths[c]);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_status);
     layout->addWidget(m_tree);
@@ -55,7 +80,10 @@ CStationsWnd::CStationsWnd(const MqttConfig& config, QWidget* parent)
                            .toUtf8()
                            .left(64);
     options.subscriptions = {"korva/+/status", "korva/+/channel/+/state"};
+    m_feed = std::make_unique<CStationsFeed>(
+        [this](CStationsFeed::Batch&& batch) { Deliver(std::move(batch)); }, handOverMs);
     QObject* context = m_context.get();
+    CStationsFeed* feed = m_feed.get();
     m_client = std::make_unique<CMqttClient>(
         options,
         [this, context](CMqttClient::State state) {
@@ -67,14 +95,16 @@ CStationsWnd::CStationsWnd(const MqttConfig& config, QWidget* parent)
                 },
                 Qt::QueuedConnection);
         },
-        [this, context](const QByteArray& topic, const QByteArray& payload) {
-            std::lock_guard lock(m_mutex);
-            m_arrived.insert(topic, {payload, QDateTime::currentDateTime()});
-            if (m_bPosted)
-                return;
-            m_bPosted = true;
+        [feed](const QByteArray& topic, const QByteArray& payload, bool) {
+            feed->Take(topic, payload);
+        },
+        [this, context](const QString& reason) {
             QMetaObject::invokeMethod(
-                context, [this] { OnArrived(); }, Qt::QueuedConnection);
+                context,
+                [this, reason] {
+                    m_status->setText(StateText(m_state) + QStringLiteral(" \u2013 ") + reason);
+                },
+                Qt::QueuedConnection);
         });
     if (!error.isEmpty() || !m_client->Start(&error))
         m_status->setText(StateText(m_state) + QStringLiteral(" \u2013 ") + error);
@@ -82,53 +112,40 @@ CStationsWnd::CStationsWnd(const MqttConfig& config, QWidget* parent)
 
 CStationsWnd::~CStationsWnd()
 {
-    m_client.reset(); // no more calls from its thread
+    m_client.reset(); // no more messages
+    m_feed.reset();   // no more batches
     m_context.reset();
 }
 
-void CStationsWnd::OnArrived()
+// A batch the window has not taken yet is merged with: newest row per station.
+void CStationsWnd::Deliver(CStationsFeed::Batch&& batch)
 {
-    QHash<QByteArray, std::pair<QByteArray, QDateTime>> arrived;
-    {
-        std::lock_guard lock(m_mutex);
-        arrived.swap(m_arrived);
-        m_bPosted = false;
-    }
-    for (auto it = arrived.cbegin(); it != arrived.cend(); ++it)
-        Take(it.key(), it.value().first, it.value().second);
-    for (auto it = m_stations.begin(); it != m_stations.end(); ++it)
-        Show(it.key(), it.value());
+    std::lock_guard lock(m_mutex);
+    if (m_pending.isEmpty())
+        m_pending.swap(batch);
+    else
+        m_pending.insert(batch);
+    if (m_bPosted)
+        return;
+    m_bPosted = true;
+    QMetaObject::invokeMethod(
+        m_context.get(), [this] { Apply(); }, Qt::QueuedConnection);
 }
 
-void CStationsWnd::Take(const QByteArray& topic, const QByteArray& payload, const QDateTime& when)
+void CStationsWnd::Apply()
 {
-    const QList<QByteArray> parts = topic.split('/');
-    if (parts.size() < 3 || parts[0] != "korva" || payload.isEmpty())
-        return;
-    const QString name = QString::fromUtf8(parts[1]);
-    if (!m_stations.contains(name) && m_stations.size() >= kMaxStations)
-        return;
-    if (parts.size() == 3 && parts[2] == "status") {
-        Station& st = m_stations[name];
-        st.bOnline = payload == "online";
-        st.last = when;
-        return;
+    CStationsFeed::Batch batch;
+    {
+        std::lock_guard lock(m_mutex);
+        batch.swap(m_pending);
+        m_bPosted = false;
     }
-    bool ok = false;
-    const int k = parts.size() == 5 ? parts[3].toInt(&ok) : 0;
-    if (!ok || k < 1 || k > kChannels || parts[2] != "channel" || parts[4] != "state")
-        return;
-    const QJsonObject o = QJsonDocument::fromJson(payload).object();
-    if (o.isEmpty())
-        return;
-    Station& st = m_stations[name];
-    Channel& ch = st.channels[k - 1];
-    ch.bKnown = true;
-    ch.strName = o.value(QStringLiteral("name")).toString();
-    ch.dCurrent = o.value(QStringLiteral("current")).toDouble();
-    ch.bOn = o.value(QStringLiteral("on")).toBool();
-    ch.bCutOff = o.value(QStringLiteral("cutoff")).toBool();
-    st.last = when;
+    ++m_nBatches;
+    for (auto it = batch.cbegin(); it != batch.cend(); ++it) {
+        Station& st = m_stations[it.key()];
+        static_cast<CStationsFeed::Row&>(st) = it.value();
+        Show(it.key(), st);
+    }
 }
 
 void CStationsWnd::Show(const QString& name, Station& st)
@@ -139,20 +156,38 @@ void CStationsWnd::Show(const QString& name, Station& st)
             new QTreeWidgetItem(st.item, {QStringLiteral("Kanal %1").arg(k)});
         st.item->setExpanded(true);
     }
+    const QBrush none;
+    const QBrush grey(Qt::gray);
     const QLocale de = QLocale::system();
-    st.item->setText(3, st.bOnline ? QStringLiteral("online") : QStringLiteral("offline"));
-    st.item->setForeground(3, st.bOnline ? QBrush() : QBrush(Qt::gray));
-    st.item->setText(4, st.last.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")));
+    SetText(st.item, kState, st.bOnline ? QStringLiteral("online") : QStringLiteral("offline"));
+    SetColours(st.item, kState, st.bOnline ? none : grey, none);
+    SetText(st.item, kLast, st.last.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")));
     for (int k = 1; k <= kChannels; ++k) {
         const Channel& ch = st.channels[k - 1];
         QTreeWidgetItem* row = st.item->child(k - 1);
+        // What an offline station last said is history, not its state now.
+        if (!st.bOnline) {
+            SetText(row, kState, QStringLiteral("offline"));
+            for (int c = 0; c < kColumns; ++c)
+                SetColours(row, c, grey, none);
+            if (ch.bKnown) {
+                SetText(row, kName, ch.strName);
+                SetText(row, kCurrent, de.toString(ch.dCurrent, 'f', 2));
+            }
+            continue;
+        }
         if (!ch.bKnown)
             continue;
-        row->setText(1, ch.strName);
-        row->setText(2, de.toString(ch.dCurrent, 'f', 2));
-        row->setText(3, ch.bCutOff ? QStringLiteral("abgeschaltet")
-                                   : (ch.bOn ? QStringLiteral("ein") : QStringLiteral("aus")));
-        row->setForeground(3, ch.bCutOff ? QBrush(Qt::white) : QBrush());
-        row->setBackground(3, ch.bCutOff ? QBrush(Qt::red) : QBrush());
+        SetText(row, kName, ch.strName);
+        SetText(row, kCurrent, de.toString(ch.dCurrent, 'f', 2));
+        SetText(row, kState, ch.bCutOff ? QStringLiteral("abgeschaltet")
+                                        : (ch.bOn ? QStringLiteral("ein") : QStringLiteral("aus")));
+        for (int c = 0; c < kColumns; ++c) {
+            if (c == kState)
+                SetColours(row, c, ch.bCutOff ? QBrush(Qt::white) : none,
+                           ch.bCutOff ? QBrush(Qt::red) : none);
+            else
+                SetColours(row, c, none, none);
+        }
     }
 }

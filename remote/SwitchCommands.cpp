@@ -67,16 +67,23 @@ SwitchResult SwitchChannel(CVelkorView& view, int nChannel, bool bOn, const QStr
     return r;
 }
 
+// Switching off is the view's own command. Switching on goes channel by channel
+// through the lock, and only where a channel is off: the view's "Alle ein"
+// also presses every channel already on, which restarts a measurement that
+// stands still after a cutoff and cuts the locked channel once more.
 SwitchResult SwitchAll(CVelkorView& view, bool bOn, const QString& origin)
 {
     ScopedSwitchOrigin scope(origin);
     CapturingSink sink;
-    if (bOn)
-        view.OnAlleEin();
-    else
+    if (!bOn) {
         view.OnAlleAus();
-    SwitchResult r = Finish(view, sink, 1, CVelkorView::kChannels);
-    if (!bOn)
+        SwitchResult r = Finish(view, sink, 1, CVelkorView::kChannels);
         r.locked.clear();
-    return r;
+        return r;
+    }
+    for (int k = 1; k <= CVelkorView::kChannels; ++k) {
+        if (!view.IsSwitchedOn(k))
+            view.OnSchalterEin(k);
+    }
+    return Finish(view, sink, 1, CVelkorView::kChannels);
 }

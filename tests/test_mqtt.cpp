@@ -11,6 +11,7 @@
 #include "journal/JournalEvent.h"
 #include "journal/JournalModule.h"
 #include "remote/MqttDlg.h"
+#include "remote/MqttJson.h"
 #include "remote/MqttModule.h"
 #include "remote/MqttPublisher.h"
 #include "remote/StationsWnd.h"
@@ -91,7 +92,9 @@ private slots:
     void retainedStateAndStatusAfterConnect();
     void cutoffPublishesEventAndState();
     void commandsOnlyWhenEnabledAndThroughTheLock();
+    void retainedCommandsNeverSwitch();
     void discoveryMessages();
+    void stationIdsAndNames();
     void refusedLoginKeepsMeasuring();
     void brokerRestartRepublishes();
     void tlsWithOwnCa();
@@ -240,6 +243,21 @@ void TestMqtt::commandsOnlyWhenEnabledAndThroughTheLock()
     QVERIFY(WaitFor([&] { return v.IsSwitchedOn(2); }));
     QVERIFY(!v.IsSwitchedOn(1));
 
+    // All on again while measuring stands still at channel 1's cutoff: the
+    // lock refuses channel 1, and the channels already on are not pressed
+    // again, which would restart measuring and cut channel 1 once more.
+    Tick();
+    QVERIFY(!v.IsTimerRunning(CVelkorView::kMessTimer));
+    const qsizetype mark = m_journal->Events().size();
+    QVERIFY(Publish(m_broker, QStringLiteral("korva/pruef/all/set"), "ON"));
+    QVERIFY(WaitFor([&] { return m_journal->Events().size() > mark; }));
+    QCOMPARE(m_journal->Events().size(), mark + 1);
+    QCOMPARE(m_journal->Events().last().kind, ChannelEvent::ManualOnLocked);
+    QCOMPARE(m_journal->Events().last().nChannel, 1);
+    QCOMPARE(m_mqtt->LastResult()->locked, QList<int>{1});
+    QVERIFY(!v.IsTimerRunning(CVelkorView::kMessTimer));
+    QVERIFY(!v.IsSwitchedOn(1));
+
     // Nonsense is counted, with one journal line however much comes.
     const qsizetype events = m_journal->Events().size();
     const QList<std::pair<QString, QByteArray>> bad = {
@@ -247,7 +265,12 @@ void TestMqtt::commandsOnlyWhenEnabledAndThroughTheLock()
         {QStringLiteral("korva/pruef/channel/0/set"), "ON"},
         {QStringLiteral("korva/pruef/channel/2/set"), "EIN"},
         {QStringLiteral("korva/pruef/channel/2/set"), QByteArray(5000, 'O')},
-        {QStringLiteral("korva/pruef/all/set"), ""}};
+        // Exactly the switch's payloads: nothing padded, no other case.
+        {QStringLiteral("korva/pruef/channel/2/set"), " OFF"},
+        {QStringLiteral("korva/pruef/channel/2/set"), "OFF\n"},
+        {QStringLiteral("korva/pruef/channel/2/set"), "\tOFF\r\n"},
+        {QStringLiteral("korva/pruef/channel/2/set"), "off"},
+        {QStringLiteral("korva/pruef/all/set"), "Off"}};
     for (const auto& [topic, payload] : bad)
         QVERIFY(Publish(m_broker, topic, payload));
     QVERIFY(WaitFor([&] { return m_mqtt->BadCommands() == bad.size(); }));
@@ -259,6 +282,55 @@ void TestMqtt::commandsOnlyWhenEnabledAndThroughTheLock()
         lines += ev.strDetail.contains(QStringLiteral("ungültige Befehle")) ? 1 : 0;
     }
     QCOMPARE(lines, 1);
+}
+
+// A command kept by the broker would switch at every start and reconnect.
+void TestMqtt::retainedCommandsNeverSwitch()
+{
+    CVelkorView& v = m_panel->view;
+    const QString topic = QStringLiteral("korva/pruef/channel/5/set");
+    MqttConfig c = m_mqtt->Config();
+    c.bCommands = true;
+    m_mqtt->SetConfig(c);
+    QVERIFY(v.IsSwitchedOn(5));
+    const qsizetype from = m_journal->Events().size(); // the journal keeps earlier runs
+    const auto journaled = [&] {
+        int n = 0;
+        for (const JournalEvent& ev : m_journal->Events().mid(from))
+            n += ev.strDetail.contains(QStringLiteral("gespeicherter Befehl ignoriert")) &&
+                         ev.strDetail.contains(topic)
+                     ? 1
+                     : 0;
+        return n;
+    };
+    // Before the start, and again after a broker restart (it forgets, having
+    // no persistence: published again as a persistent broker would keep it).
+    for (int round = 1; round <= 2; ++round) {
+        m_mqtt->Stop();
+        if (round == 2) {
+            m_broker.Stop();
+            QVERIFY(m_broker.Start());
+        }
+        QVERIFY(Publish(m_broker, topic, "OFF", true));
+        QVERIFY(m_mqtt->Start());
+        QVERIFY(Connected(*m_mqtt));
+        QVERIFY(WaitFor([&] { return m_mqtt->RetainedCommands() == round; }));
+        QVERIFY(v.IsSwitchedOn(5));
+        // Deleted on the broker: a new subscriber finds the status, kept
+        // after it in order of subscription, but no command before it.
+        Subscriber sub(m_broker, {topic, QStringLiteral("korva/pruef/status")});
+        QVERIFY(WaitFor([&] {
+            const Message* first = sub.Find([](const Message&) { return true; });
+            return first && first->topic == QLatin1String("korva/pruef/status");
+        }));
+    }
+    QCOMPARE(journaled(), 1);
+    // A live command still switches.
+    QVERIFY(Publish(m_broker, topic, "OFF"));
+    QVERIFY(WaitFor([&] { return !v.IsSwitchedOn(5); }));
+    QVERIFY(Publish(m_broker, topic, "ON"));
+    QVERIFY(WaitFor([&] { return v.IsSwitchedOn(5); }));
+    QCOMPARE(m_mqtt->RetainedCommands(), 2);
 }
 
 void TestMqtt::discoveryMessages()
@@ -300,6 +372,9 @@ void TestMqtt::discoveryMessages()
         if (device.isEmpty())
             device = o[QStringLiteral("device")].toObject();
         QCOMPARE(o[QStringLiteral("device")].toObject(), device); // one device per station
+        const QJsonObject origin = o[QStringLiteral("origin")].toObject();
+        for (const char* key : {"name", "sw_version", "support_url"})
+            QVERIFY2(!origin[QLatin1String(key)].toString().isEmpty(), key);
         if (o[QStringLiteral("device_class")].toString() == QLatin1String("energy")) {
             ++energy;
             QCOMPARE(o[QStringLiteral("state_class")].toString(),
@@ -313,6 +388,67 @@ void TestMqtt::discoveryMessages()
     QCOMPARE(ids.size(), 64);
     QCOMPARE(energy, 16);
     QCOMPARE(switches, 16);
+    QVERIFY(!device[QStringLiteral("sw_version")].toString().isEmpty());
+
+    // Switching discovery off, and then the whole link, takes them away.
+    for (int step = 0; step < 2; ++step) {
+        Subscriber gone(m_broker, {QStringLiteral("homeassistant/#")});
+        QVERIFY(WaitFor([&] {
+            gone.Read();
+            return gone.messages.size() >= 64;
+        }));
+        c = m_mqtt->Config();
+        (step == 0 ? c.bDiscovery : c.bEnabled) = false;
+        m_mqtt->SetConfig(c);
+        QSet<QString> cleared;
+        const bool bCleared = WaitFor([&] {
+            gone.Read();
+            for (const Message& m : gone.messages)
+                if (m.payload.isEmpty())
+                    cleared.insert(m.topic);
+            return cleared.size() == 64;
+        }, 30000);
+        QVERIFY2(bCleared, qPrintable(QStringLiteral("step %1: %2 of 64 taken back, %3 seen")
+                                          .arg(step)
+                                          .arg(cleared.size())
+                                          .arg(gone.messages.size())));
+        c.bDiscovery = c.bEnabled = true;
+        m_mqtt->SetConfig(c);
+        QVERIFY(Connected(*m_mqtt));
+    }
+}
+
+// Names that differ only in case keep apart in Home Assistant; the id is
+// made once and kept. Names the broker would treat specially are refused.
+void TestMqtt::stationIdsAndNames()
+{
+    QTemporaryDir dir;
+    QSet<QString> uniqueIds, nodes;
+    for (const QString& name : {QStringLiteral("Nord"), QStringLiteral("nord")}) {
+        QSettings s(dir.filePath(name + QStringLiteral(".conf")), QSettings::IniFormat);
+        MqttConfig c = MqttConfig::Load(s);
+        c.strStation = name;
+        c.bDiscovery = c.bCommands = true;
+        QCOMPARE(MqttConfig::Load(s).strStationId, c.strStationId); // made once
+        for (const MqttRetained& m : MqttDiscovery(c)) {
+            uniqueIds.insert(QJsonDocument::fromJson(m.payload)
+                                 .object()[QStringLiteral("unique_id")]
+                                 .toString());
+            nodes.insert(QString::fromUtf8(m.topic).section(QLatin1Char('/'), 2, 2));
+        }
+    }
+    QCOMPARE(uniqueIds.size(), 2 * 64);
+    QCOMPARE(nodes.size(), 2);
+
+    const QString longName(70000, QLatin1Char('x'));
+    for (const QString& bad : {QStringLiteral("$SYS"), QStringLiteral("a\uFFFEb"), longName}) {
+        QVERIFY(!MqttStationProblem(bad).isEmpty());
+        const QString level = MqttTopicLevel(bad);
+        QVERIFY(!level.startsWith(QLatin1Char('$')));
+        QVERIFY(level.size() <= MqttConfig::kMaxStationChars);
+        QVERIFY(MqttStationProblem(level).isEmpty());
+    }
+    QVERIFY(MqttStationProblem(QStringLiteral("Süd-Gleis 2")).isEmpty());
 }
 
 // A wrong password is shown as such and retried; ticks go on meanwhile.

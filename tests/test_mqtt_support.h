@@ -4,6 +4,8 @@
 // server certificate made by openssl. Subscribers are mosquitto_sub
 // processes, so what is checked is what any other client would see.
 
+#include "remote/MqttClient.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -14,19 +16,28 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <thread>
+#include <unistd.h>
 
 namespace mqtt_test {
 
 // Waits while serving this thread's queue: the module's results come there.
+// Sleeps between events (a timer wakes it), so that the thread's own
+// processor time says what the code under test costs.
 inline bool WaitFor(const std::function<bool()>& done, int ms = 10000)
 {
     QDeadlineTimer deadline(ms);
+    QTimer wake;
+    wake.start(10);
     while (!done()) {
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
@@ -57,12 +68,13 @@ inline bool WriteFile(const QString& path, const QByteArray& text)
 }
 
 // The ACL the README documents: a station writes its own topics and reads
-// its own commands and everybody's state; only "leitstand" commands.
+// its own commands (and deletes kept ones) and everybody's state; only
+// "leitstand" commands.
 inline const char* kAcl = "pattern write korva/%u/status\n"
                           "pattern write korva/%u/event\n"
                           "pattern write korva/%u/channel/+/state\n"
-                          "pattern read korva/%u/channel/+/set\n"
-                          "pattern read korva/%u/all/set\n"
+                          "pattern readwrite korva/%u/channel/+/set\n"
+                          "pattern readwrite korva/%u/all/set\n"
                           "pattern read korva/+/status\n"
                           "pattern read korva/+/channel/+/state\n"
                           "pattern write homeassistant/#\n"
@@ -218,11 +230,92 @@ struct Subscriber
     }
 };
 
-inline bool Publish(const Broker& b, const QString& topic, const QByteArray& payload)
+inline bool Publish(const Broker& b, const QString& topic, const QByteArray& payload,
+                    bool retain = false)
 {
-    return Run(QStringLiteral("mosquitto_pub"),
-               {"-h", "127.0.0.1", "-p", QString::number(b.port), "-u", "leitstand", "-P",
-                "leitstand-geheim", "-q", "1", "-t", topic, "-m", QString::fromUtf8(payload)});
+    QStringList args{"-h", "127.0.0.1", "-p", QString::number(b.port), "-u", "leitstand", "-P",
+                     "leitstand-geheim", "-q", "1", "-t", topic, "-m", QString::fromUtf8(payload)};
+    if (retain)
+        args << "-r";
+    return Run(QStringLiteral("mosquitto_pub"), args);
 }
+
+// Processor time (user and system) of one thread of this process, in seconds;
+// the window's thread has the process's own id.
+inline double ThreadCpuSeconds(qint64 tid = QCoreApplication::applicationPid())
+{
+    QFile f(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1.0;
+    const QByteArray line = f.readAll();
+    // Fields after the command's closing parenthesis: state is field 3,
+    // utime 14 and stime 15.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1.0;
+    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
+// Other stations on the broker: one connection as leitstand publishes, on a
+// thread of its own, each station's status and sixteen channel states hz
+// times a second, the currents moving, for at most maxRounds rounds.
+class StationFlood
+{
+public:
+    StationFlood(const Broker& b, int stations, int hz, int maxRounds)
+    {
+        CMqttClient::Options o;
+        o.config.strHost = QStringLiteral("127.0.0.1");
+        o.config.nPort = b.port;
+        o.config.strUser = QStringLiteral("leitstand");
+        o.password = "leitstand-geheim";
+        o.clientId = "korva-flood-" + QByteArray::number(QCoreApplication::applicationPid());
+        m_client = std::make_unique<CMqttClient>(o, [](CMqttClient::State) {});
+        m_client->Start(nullptr);
+        m_thread = std::thread([this, stations, hz, maxRounds] { Run(stations, hz, maxRounds); });
+    }
+    ~StationFlood()
+    {
+        m_bStop = true;
+        m_thread.join();
+        m_client->Stop();
+    }
+    quint64 Sent() const { return m_nSent; }
+    int Rounds() const { return m_nRounds; }
+
+private:
+    void Run(int stations, int hz, int maxRounds)
+    {
+        using namespace std::chrono;
+        while (!m_bStop && !m_client->IsConnected())
+            std::this_thread::sleep_for(milliseconds(10));
+        auto next = steady_clock::now();
+        for (int round = 0; round < maxRounds && !m_bStop; ++round) {
+            for (int s = 0; s < stations; ++s) {
+                const QByteArray root = "korva/sim" + QByteArray::number(s) + "/";
+                if (round == 0 && m_client->Publish(root + "status", "online", 0, true))
+                    ++m_nSent;
+                for (int k = 1; k <= 16; ++k) {
+                    const QByteArray payload =
+                        "{\"name\":\"Kanal " + QByteArray::number(k) + "\",\"current\":" +
+                        QByteArray::number(0.01 * ((round + k + s) % 300), 'f', 2) +
+                        ",\"on\":true,\"cutoff\":false}";
+                    if (m_client->Publish(root + "channel/" + QByteArray::number(k) + "/state",
+                                          payload, 0, false))
+                        ++m_nSent;
+                }
+            }
+            ++m_nRounds;
+            next += microseconds(1000000 / hz);
+            std::this_thread::sleep_until(next);
+        }
+    }
+
+    std::unique_ptr<CMqttClient> m_client;
+    std::thread m_thread;
+    std::atomic<bool> m_bStop{false};
+    std::atomic<quint64> m_nSent{0};
+    std::atomic<int> m_nRounds{0};
+};
 
 } // namespace mqtt_test
