@@ -1,5 +1,7 @@
 #include "alarm/DesktopNotifier.h"
 
+#include "framework/Logging.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -58,9 +60,7 @@ void CNotifyClient::Warn(const QString& reason)
     if (m_bWarned)
         return;
     m_bWarned = true;
-    std::fprintf(stderr, "korva: Warnung: Keine Desktop-Benachrichtigung möglich (%s).\n",
-                 reason.toLocal8Bit().constData());
-    std::fflush(stderr);
+    qCWarning(lcAlarm, "Warnung: Keine Desktop-Benachrichtigung möglich (%s).", qUtf8Printable(reason));
 }
 
 // Tried again at every notice, so a session bus that comes later is used.

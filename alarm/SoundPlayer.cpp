@@ -1,5 +1,6 @@
 #include "alarm/SoundPlayer.h"
 
+#include "framework/Logging.h"
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <atomic>
@@ -156,11 +157,10 @@ bool CCanberraPlayer::PlayNow(const QString& eventId)
 void CCanberraPlayer::Fallback(const QString& eventId, int error)
 {
     if (!g_bWarned.exchange(true)) {
-        std::fprintf(stderr,
-                     "korva: Warnung: Der Alarmton „%s“ kann nicht abgespielt werden (%s); "
-                     "es ertönt nur der einfache Signalton.\n",
-                     eventId.toUtf8().constData(), ca_strerror(error));
-        std::fflush(stderr);
+        qCWarning(lcAlarm,
+                  "Warnung: Der Alarmton „%s“ kann nicht abgespielt werden (%s); "
+                  "es ertönt nur der einfache Signalton.",
+                  qUtf8Printable(eventId), ca_strerror(error));
     }
     if (m_bell && QCoreApplication::instance())
         QMetaObject::invokeMethod(QCoreApplication::instance(), m_bell, Qt::QueuedConnection);

@@ -2,6 +2,7 @@
 
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
+#include "framework/Logging.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
 
@@ -85,8 +86,8 @@ int CHeadlessSink::MessageBox(QWidget*, const QString& text, const QString& capt
     QString line = text;
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
     const QString out = caption.isEmpty() ? line : caption + QStringLiteral(": ") + line;
-    std::fprintf(stderr, "korva: %s\n", out.toLocal8Bit().constData());
-    std::fflush(stderr);
+    // What a window would have asked or told: the operator should see it.
+    qCWarning(lcApp).noquote() << out;
     if (m_log)
         m_log(out);
     return DefaultAnswer(type);
@@ -111,8 +112,7 @@ void CHeadlessRunner::InstallSignalHandlers()
 {
     if (g_signalFd[0] < 0 &&
         ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalFd) != 0) {
-        std::fprintf(stderr, "korva: Signale können nicht empfangen werden: %s\n",
-                     std::strerror(errno));
+        qCCritical(lcApp, "Signale können nicht empfangen werden: %s", std::strerror(errno));
         return;
     }
     m_signalNotifier = new QSocketNotifier(g_signalFd[0], QSocketNotifier::Read, this);
@@ -152,17 +152,16 @@ bool CHeadlessRunner::Start(const QString& fileName)
         doc = t->OpenDocumentFile(QString(), m_app.m_pMainWnd);
         // The file exists from the first minute on, so a crash keeps the set-up.
         if (doc && !doc->DoSave(path))
-            std::fprintf(stderr, "korva: %s wird später erneut gespeichert.\n",
-                         qPrintable(QDir::toNativeSeparators(path)));
+            qCWarning(lcApp, "%s wird später erneut gespeichert.",
+                      qUtf8Printable(QDir::toNativeSeparators(path)));
         if (doc && doc->GetPathName().isEmpty())
             doc->SetPathName(path, false);
     }
     if (!doc)
         return false;
     m_saveTimer.start(m_nIntervalMs);
-    std::fprintf(stderr, "korva: unbeaufsichtigt mit %s, gespeichert alle %d s\n",
-                 qPrintable(QDir::toNativeSeparators(doc->GetPathName())), m_nIntervalMs / 1000);
-    std::fflush(stderr);
+    qCInfo(lcApp, "unbeaufsichtigt mit %s, gespeichert alle %d s",
+           qUtf8Printable(QDir::toNativeSeparators(doc->GetPathName())), m_nIntervalMs / 1000);
     return true;
 }
 

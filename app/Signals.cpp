@@ -1,5 +1,7 @@
 #include "app/Signals.h"
 
+#include "framework/Logging.h"
+
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -48,8 +50,7 @@ void CatchStraySignals()
 CReloadSignal::CReloadSignal(std::function<void()> reload) : m_reload(std::move(reload))
 {
     if (g_hupFd[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_hupFd) != 0) {
-        std::fprintf(stderr, "korva: SIGHUP kann nicht empfangen werden: %s\n",
-                     std::strerror(errno));
+        qCCritical(lcApp, "SIGHUP kann nicht empfangen werden: %s", std::strerror(errno));
         return;
     }
     m_notifier = new QSocketNotifier(g_hupFd[0], QSocketNotifier::Read, this);

@@ -11,6 +11,7 @@
 #include "app/Splash.h"
 #include "doc/VelkorDoc.h"
 #include "framework/DocTemplate.h"
+#include "framework/Logging.h"
 #include "framework/Messages.h"
 #include "framework/Resources.h"
 #include "hwlink/HardwareModule.h"
@@ -76,7 +77,7 @@ bool HandOnSimScript(const QStringList& commandLine, CHardwareModule& hardware)
     CSimScript script;
     QString error;
     if (!LoadSimScriptFile(commandLine.at(at + 1), script, error)) {
-        std::fprintf(stderr, "korva: %s\n", error.toLocal8Bit().constData());
+        qCCritical(lcApp).noquote() << error;
         return false;
     }
     hardware.SetSimScript(script);
@@ -167,13 +168,13 @@ int CVelkorApp::PrintFile(const QString& fileName, const QString& pdfFile)
     SetMessageSink(m_headlessSink.get());
     CSplashWnd::EnableSplashScreen(false);
     if (fileName.isEmpty()) {
-        std::fprintf(stderr, "korva: Zum Drucken fehlt die Datei (korva --print DATEI.sav).\n");
+        qCCritical(lcApp, "Zum Drucken fehlt die Datei (korva --print DATEI.sav).");
         return 2;
     }
     const bool bPdf = !pdfFile.isEmpty();
     if (!bPdf && QPrinterInfo::defaultPrinter().isNull()) {
-        std::fprintf(stderr, "korva: Es ist kein Drucker eingerichtet; %s wurde nicht gedruckt.\n",
-                     qPrintable(QDir::toNativeSeparators(fileName)));
+        qCCritical(lcApp, "Es ist kein Drucker eingerichtet; %s wurde nicht gedruckt.",
+                   qUtf8Printable(QDir::toNativeSeparators(fileName)));
         return 1;
     }
     if (!CreateMainFrame())
@@ -192,8 +193,8 @@ int CVelkorApp::PrintFile(const QString& fileName, const QString& pdfFile)
     doc->SetModifiedFlag(false);
     CloseAllDocuments();
     if (!ok) {
-        std::fprintf(stderr, "korva: %s kann nicht gedruckt werden.\n",
-                     qPrintable(bPdf ? QDir::toNativeSeparators(pdfFile) : printer.printerName()));
+        qCCritical(lcApp, "%s kann nicht gedruckt werden.",
+                   qUtf8Printable(bPdf ? QDir::toNativeSeparators(pdfFile) : printer.printerName()));
         return 1;
     }
     return 0;
@@ -216,7 +217,7 @@ bool CVelkorApp::StartWebPanel(const QStringList& args)
     QString error;
     WebConfig config = WebConfig::Load(Settings());
     if (!config.ApplyArguments(args, &error))
-        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
+        qCWarning(lcWeb).noquote() << error;
     m_web = std::make_unique<CWebModule>(MainFrame(), m_journal.get(), config);
     // A password set by korva --set-web-password while this one runs.
     m_web->WatchPassword(Settings().fileName(), [this] { return WebSettings(); });
@@ -233,7 +234,7 @@ WebConfig CVelkorApp::WebSettings()
 
 void CVelkorApp::ReloadSettings()
 {
-    std::fprintf(stderr, "korva: Einstellungen für Web-Panel und MQTT neu gelesen (SIGHUP)\n");
+    qCInfo(lcApp, "Einstellungen für Web-Panel und MQTT neu gelesen (SIGHUP)");
     std::fflush(stderr);
     ReloadWebSettings();
     ReloadMqttSettings();
@@ -299,6 +300,7 @@ void SetUpProcessSignals()
 
 int RunVelkorApp(int argc, char* argv[])
 {
+    InstallLogPattern();
     SetUpProcessSignals();
     // Before any window: needs neither a display nor the main loop.
     QStringList argList;

@@ -1,5 +1,6 @@
 #include "remote/MqttModule.h"
 
+#include "framework/Logging.h"
 #include "framework/MDIFrame.h"
 #include "framework/Resources.h"
 #include "framework/WinApp.h"
@@ -79,7 +80,7 @@ void CMqttModule::ShowState(CMqttClient::State state)
     UpdatePane();
     // Also a line in the log of the unattended program.
     if (changed)
-        std::fprintf(stderr, "%s\n", StatusText().toLocal8Bit().constData());
+        qCInfo(lcMqtt).noquote() << StatusText();
 }
 
 // The connection reports each kind of failure once until it connects.
@@ -87,7 +88,7 @@ void CMqttModule::ShowError(const QString& reason)
 {
     m_strError = reason;
     const QString text = QStringLiteral("MQTT: %1").arg(reason);
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    qCWarning(lcMqtt).noquote() << text;
     if (m_journal)
         m_journal->RecordMessage(text);
     UpdatePane();
@@ -107,7 +108,7 @@ void CMqttModule::UpdatePane()
 void CMqttModule::Report(const QString& text)
 {
     m_strReport = text;
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    qCWarning(lcMqtt).noquote() << text;
     if (m_frame)
         m_frame->statusBar()->showMessage(text);
 }
@@ -299,7 +300,7 @@ void CMqttModule::IgnoreRetained(const QByteArray& topic)
         if (m_journal)
             m_journal->RecordMessage(text);
         else
-            std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+            qCWarning(lcMqtt).noquote() << text;
     }
     if (m_client)
         m_client->Publish(topic, QByteArray(), 1, true);
@@ -328,7 +329,7 @@ void CMqttModule::ReportBadCommands()
     if (m_journal)
         m_journal->RecordMessage(text);
     else
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        qCWarning(lcMqtt).noquote() << text;
 }
 
 // ---- dialog and overview ----

@@ -1,5 +1,6 @@
 #include "remote/WebModule.h"
 
+#include "framework/Logging.h"
 #include "framework/MDIFrame.h"
 #include "journal/JournalModule.h"
 #include "remote/WebJson.h"
@@ -93,7 +94,7 @@ void CWebModule::Report(const QString& text, bool bWarning)
 {
     m_strStatus = text;
     if (bWarning)
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        qCWarning(lcWeb).noquote() << text;
     if (m_frame)
         m_frame->statusBar()->showMessage(text);
 }

@@ -101,6 +101,7 @@ private slots:
     void cutoffInSimulationReachesJournal();
     void messageGoesToStandardErrorWithoutWaiting();
     void optionsAndDefaultAnswers();
+    void logLinesCarryTheirPriorityForTheJournal();
 };
 
 void TestHeadless::startsWithoutDisplayAndSavesCountersOnSigterm_data()
@@ -217,6 +218,31 @@ void TestHeadless::optionsAndDefaultAnswers()
     QCOMPARE(DefaultAnswer(MB_YESNOCANCEL | MB_ICONEXCLAMATION), IDYES);
     QCOMPARE(DefaultAnswer(MB_OK), IDOK);
     QCOMPARE(DefaultAnswer(MB_OKCANCEL), IDOK);
+}
+
+// Under systemd each line starts with the priority the journal files it
+// under; a logging rule quiets a category.
+void TestHeadless::logLinesCarryTheirPriorityForTheJournal()
+{
+    {
+        Child c;
+        QProcessEnvironment env = c.proc.processEnvironment();
+        env.insert(QStringLiteral("JOURNAL_STREAM"), QStringLiteral("8:12345"));
+        c.proc.setProcessEnvironment(env);
+        c.Start({QStringLiteral("--headless")});
+        QVERIFY2(c.WaitForErr(QStringLiteral("<6>korva: unbeaufsichtigt mit ")), qPrintable(c.err));
+        QCOMPARE(c.Terminate(SIGTERM), 0);
+    }
+    Child c;
+    QProcessEnvironment env = c.proc.processEnvironment();
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("korva.app.info=false"));
+    c.proc.setProcessEnvironment(env);
+    c.Start({QStringLiteral("--headless")});
+    // Quiet: the start line is gone, the program runs all the same.
+    QVERIFY(!c.WaitForErr(QStringLiteral("unbeaufsichtigt"), 3000));
+    QCOMPARE(c.proc.state(), QProcess::Running);
+    QCOMPARE(c.Terminate(SIGTERM), 0);
+    QVERIFY2(!c.err.contains(QStringLiteral("unbeaufsichtigt")), qPrintable(c.err));
 }
 
 QTEST_GUILESS_MAIN(TestHeadless)
