@@ -224,9 +224,9 @@ KorvaCommandLine ParseKorvaCommandLine(const QStringList& argv)
 
     const bool bSimScript = parser.isSet(QStringLiteral("sim-script"));
     if (bSimScript) {
-        CSimScript script;
         QString error;
-        if (!LoadSimScriptFile(parser.value(QStringLiteral("sim-script")), script, error)) {
+        if (!LoadSimScriptFile(parser.value(QStringLiteral("sim-script")), result.simScript,
+                               error)) {
             result.nExitCode = 2;
             result.strMessage = QStringLiteral("korva: ") + error + QLatin1Char('\n');
             return result;
@@ -240,6 +240,20 @@ KorvaCommandLine ParseKorvaCommandLine(const QStringList& argv)
             result.nExitCode = 2;
             result.strMessage = QStringLiteral("korva: --web %1: %2 Hilfe mit „korva --help“.\n")
                                     .arg(Quoted(value), error);
+            return result;
+        }
+    }
+
+    if (parser.isSet(QStringLiteral("save-interval"))) {
+        const QString value = parser.value(QStringLiteral("save-interval"));
+        bool ok = false;
+        result.nSaveIntervalS = value.toInt(&ok);
+        if (!ok || result.nSaveIntervalS <= 0) {
+            result.nExitCode = 2;
+            result.strMessage =
+                QStringLiteral("korva: --save-interval %1: erwartet eine Zahl von Sekunden. "
+                               "Hilfe mit „korva --help“.\n")
+                    .arg(Quoted(value));
             return result;
         }
     }
@@ -261,5 +275,9 @@ KorvaCommandLine ParseKorvaCommandLine(const QStringList& argv)
     result.bPrint = parser.isSet(QStringLiteral("print"));
     result.strPrintTo = parser.value(QStringLiteral("print-to"));
     result.strFile = parser.positionalArguments().value(0);
+    result.bHeadless = parser.isSet(QStringLiteral("headless"));
+    result.bSimulate = bSimulate;
+    result.bSetWebPassword = parser.isSet(QStringLiteral("set-web-password"));
+    result.strWeb = parser.value(QStringLiteral("web"));
     return result;
 }

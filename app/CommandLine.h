@@ -2,8 +2,9 @@
 // The program's command line, checked before any window or display exists:
 // --help and --version answer and end, an unknown option or a bad
 // --sim-script file ends with status 2.
-// What passes is handed on in one spelling (--nologo, --web ADDR:PORT, ...),
-// so the code that reads single options later sees no variants.
+// What passes is the one parse every part of the program reads: the options
+// as values, and the arguments in one spelling for the framework's own
+// command-line reading (--nologo, the file names).
 
 #include "hw/SimScript.h"
 
@@ -22,6 +23,12 @@ struct KorvaCommandLine
     bool bPrint = false;
     QString strPrintTo; // PDF file of --print-to
     QString strFile;    // the first file argument
+    bool bHeadless = false;
+    bool bSimulate = false; // also when a script is given
+    bool bSetWebPassword = false;
+    int nSaveIntervalS = 0; // --save-interval; 0: not given
+    QString strWeb;         // --web ADDRESS:PORT, checked; empty: not given
+    CSimScript simScript;   // --sim-script, read and checked
 };
 
 KorvaCommandLine ParseKorvaCommandLine(const QStringList& argv);

@@ -22,8 +22,6 @@ namespace korva_headless {
 
 namespace {
 
-const QString kHeadless = QStringLiteral("--headless");
-
 int g_signalFd[2] = {-1, -1};
 
 // Only async-signal-safe work here: one byte into the pipe.
@@ -35,11 +33,6 @@ void OnTerminateSignal(int)
 
 } // namespace
 
-bool IsHeadless(const QStringList& args)
-{
-    return args.contains(kHeadless);
-}
-
 QString DefaultFile()
 {
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
@@ -48,18 +41,11 @@ QString DefaultFile()
     return QDir(base).filePath(QStringLiteral("KORVA_Powermanagement/anlage.sav"));
 }
 
-int SaveIntervalSeconds(const QStringList& args, int nSetting)
+int SaveIntervalSeconds(int nGiven, int nSetting)
 {
     constexpr int kDefault = 300;
     constexpr int kMinimum = 10;
-    int n = nSetting > 0 ? nSetting : kDefault;
-    const int at = args.indexOf(QStringLiteral("--save-interval"));
-    if (at >= 0 && at + 1 < args.size()) {
-        bool ok = false;
-        const int v = args.at(at + 1).toInt(&ok);
-        if (ok && v > 0)
-            n = v;
-    }
+    const int n = nGiven > 0 ? nGiven : nSetting > 0 ? nSetting : kDefault;
     return qMax(n, kMinimum);
 }
 

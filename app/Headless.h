@@ -18,15 +18,12 @@ class QSocketNotifier;
 
 namespace korva_headless {
 
-// True when the command line asks for the unattended mode.
-bool IsHeadless(const QStringList& args);
-
 // The file used when none is given: $XDG_DATA_HOME/KORVA_Powermanagement/anlage.sav.
 QString DefaultFile();
 
-// Seconds between two saves: --save-interval N, else the setting
-// Headless/saveInterval, else 300; never below 10.
-int SaveIntervalSeconds(const QStringList& args, int nSetting);
+// Seconds between two saves: nGiven (--save-interval) when above 0, else the
+// setting Headless/saveInterval, else 300; never below 10.
+int SaveIntervalSeconds(int nGiven, int nSetting);
 
 // The answer a message box of this type gives when Enter is pressed.
 int DefaultAnswer(unsigned type);

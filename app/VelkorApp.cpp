@@ -53,8 +53,9 @@ CVelkorApp::~CVelkorApp()
 namespace {
 
 // Options that take a value; the value is no file name.
+// Options that take a value; the value is no file name for the framework.
 const QStringList kValueOptions = {QStringLiteral("--save-interval"), QStringLiteral("--print-to"),
-                                   QStringLiteral("--sim-script")};
+                                   QStringLiteral("--sim-script"), QStringLiteral("--web")};
 
 QStringList WithoutOptionValues(const QStringList& args)
 {
@@ -67,23 +68,6 @@ QStringList WithoutOptionValues(const QStringList& args)
     return out;
 }
 
-// The command line checked the file already; it is read again here for
-// callers that start the application object themselves.
-bool HandOnSimScript(const QStringList& commandLine, CHardwareModule& hardware)
-{
-    const qsizetype at = commandLine.indexOf(QStringLiteral("--sim-script"));
-    if (at < 0 || at + 1 >= commandLine.size())
-        return true;
-    CSimScript script;
-    QString error;
-    if (!LoadSimScriptFile(commandLine.at(at + 1), script, error)) {
-        qCCritical(lcApp).noquote() << error;
-        return false;
-    }
-    hardware.SetSimScript(script);
-    return true;
-}
-
 } // namespace
 
 CMainFrame* CVelkorApp::MainFrame() const
@@ -93,8 +77,19 @@ CMainFrame* CVelkorApp::MainFrame() const
 
 bool CVelkorApp::InitInstance(const QStringList& commandLine)
 {
-    const QStringList args = WithoutOptionValues(WebConfig::WithoutWebArgument(commandLine));
-    const bool bHeadless = korva_headless::IsHeadless(args);
+    const KorvaCommandLine options = ParseKorvaCommandLine(commandLine);
+    if (options.nExitCode >= 0) {
+        qCCritical(lcApp).noquote() << options.strMessage.trimmed();
+        return false;
+    }
+    return InitInstance(options);
+}
+
+bool CVelkorApp::InitInstance(const KorvaCommandLine& options)
+{
+    m_options = options;
+    const QStringList args = WithoutOptionValues(options.args);
+    const bool bHeadless = options.bHeadless;
     if (bHeadless) {
         m_headlessSink = std::make_unique<CHeadlessSink>();
         SetMessageSink(m_headlessSink.get());
@@ -110,21 +105,18 @@ bool CVelkorApp::InitInstance(const QStringList& commandLine)
     m_journal = std::make_unique<CJournalModule>(frame);
     if (m_headlessSink)
         m_headlessSink->SetLog([this](const QString& text) { m_journal->RecordMessage(text); });
-    const bool bSimulate = args.contains(QStringLiteral("--simulate")) ||
-                           args.contains(QStringLiteral("--sim-script"));
-    m_hardware = std::make_unique<CHardwareModule>(frame, bSimulate);
+    m_hardware = std::make_unique<CHardwareModule>(frame, options.bSimulate);
     // Before the first view opens: that is when the module connects.
-    if (!HandOnSimScript(commandLine, *m_hardware))
-        return false;
+    m_hardware->SetSimScript(options.simScript);
     frame->AddCommandTarget(m_journal.get());
     frame->AddCommandTarget(m_hardware.get());
-    if (!StartWebPanel(commandLine))
+    if (!StartWebPanel())
         return false;
     StartMqtt();
     m_reloadSignal = std::make_unique<CReloadSignal>([this] { ReloadSettings(); });
     StartAlarm(bHeadless);
     if (bHeadless)
-        return StartHeadless(commandLine, cmdInfo);
+        return StartHeadless(cmdInfo);
     frame->DragAcceptFiles();
     RegisterShellFileTypes();
 
@@ -201,23 +193,19 @@ int CVelkorApp::PrintFile(const QString& fileName, const QString& pdfFile)
 }
 
 // No window is shown and nothing is registered with a desktop.
-bool CVelkorApp::StartHeadless(const QStringList& args, const CCommandLineInfo& cmdInfo)
+bool CVelkorApp::StartHeadless(const CCommandLineInfo& cmdInfo)
 {
     const int nSetting = Settings().value(QStringLiteral("Headless/saveInterval"), 0).toInt();
     m_headless = std::make_unique<CHeadlessRunner>(
-        *this, korva_headless::SaveIntervalSeconds(args, nSetting));
+        *this, korva_headless::SaveIntervalSeconds(m_options.nSaveIntervalS, nSetting));
     return m_headless->Start(cmdInfo.m_strFileName);
 }
 
 // Off unless the settings or --web enable it; a panel that cannot start only
 // costs a warning.
-bool CVelkorApp::StartWebPanel(const QStringList& args)
+bool CVelkorApp::StartWebPanel()
 {
-    m_webArgs = args;
-    QString error;
-    WebConfig config = WebConfig::Load(Settings());
-    if (!config.ApplyArguments(args, &error))
-        qCWarning(lcWeb).noquote() << error;
+    const WebConfig config = WebSettings();
     m_web = std::make_unique<CWebModule>(MainFrame(), m_journal.get(), config);
     // A password set by korva --set-web-password while this one runs.
     m_web->WatchPassword(Settings().fileName(), [this] { return WebSettings(); });
@@ -228,7 +216,8 @@ WebConfig CVelkorApp::WebSettings()
 {
     Settings().sync(); // takes what another process wrote
     WebConfig config = WebConfig::Load(Settings());
-    config.ApplyArguments(m_webArgs, nullptr);
+    if (!m_options.strWeb.isEmpty())
+        config.ApplyListenArgument(m_options.strWeb); // checked by the parse
     return config;
 }
 
@@ -314,14 +303,14 @@ int RunVelkorApp(int argc, char* argv[])
         return cmdLine.nExitCode;
     }
     const bool bPrint = cmdLine.bPrint || !cmdLine.strPrintTo.isEmpty();
-    if (cmdLine.args.contains(QStringLiteral("--set-web-password"))) {
+    if (cmdLine.bSetWebPassword) {
         QCoreApplication core(argc, argv);
         QSettings settings(QStringLiteral("Kalvento GmbH"),
                            QStringLiteral("KORVA_Powermanagement"));
         return SetWebPasswordFromStdin(settings);
     }
     // Neither the unattended mode nor printing needs a display.
-    if (korva_headless::IsHeadless(cmdLine.args) ||
+    if (cmdLine.bHeadless ||
         (bPrint && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -341,7 +330,7 @@ int RunVelkorApp(int argc, char* argv[])
         delete theApp.m_pMainWnd;
         return rc;
     }
-    if (!theApp.InitInstance(cmdLine.args)) {
+    if (!theApp.InitInstance(cmdLine)) {
         delete theApp.m_pMainWnd;
         return 1;
     }

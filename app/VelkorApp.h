@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CommandLine.h"
 #include "framework/WinApp.h"
 
 #include <QObject>
@@ -23,13 +24,15 @@ class CVelkorApp : public CWinApp
 public:
     CVelkorApp();
     ~CVelkorApp() override;
-    // Start-up: false ends the program.
+    // Start-up: false ends the program. The list is parsed as main() parses
+    // it; a refused one is false too.
     bool InitInstance(const QStringList& args);
+    bool InitInstance(const KorvaCommandLine& options);
     CMainFrame* MainFrame() const;
     void OnAppAbout();
     // False when the program must not run (a certificate and key that do
     // not belong together).
-    bool StartWebPanel(const QStringList& args);
+    bool StartWebPanel();
     void StartMqtt();
     // SIGHUP: the web panel's and the MQTT link's settings read again.
     void ReloadSettings();
@@ -55,8 +58,8 @@ private:
     bool CreateMainFrame();
     // The settings with --web applied over them.
     WebConfig WebSettings();
-    QStringList m_webArgs;
-    bool StartHeadless(const QStringList& args, const CCommandLineInfo& cmdInfo);
+    bool StartHeadless(const CCommandLineInfo& cmdInfo);
+    KorvaCommandLine m_options; // the command line, parsed once
 };
 
 // Key and mouse presses during the splash screen remove it and are consumed.

@@ -88,39 +88,16 @@ WebConfig WebConfig::Load(QSettings& s)
     return c;
 }
 
-bool WebConfig::ApplyArguments(const QStringList& args, QString* error)
+bool WebConfig::ApplyListenArgument(const QString& value)
 {
-    QString value;
-    const int i = args.indexOf(QStringLiteral("--web"));
-    if (i >= 0 && i + 1 < args.size()) {
-        value = args.at(i + 1);
-    } else {
-        for (const QString& a : args) {
-            if (a.startsWith(QLatin1String("--web=")))
-                value = a.mid(6);
-        }
-        if (i < 0 && value.isNull())
-            return true;
-    }
-    if (!ParseListenAddress(value, strAddress, nPort)) {
-        if (error)
-            *error = QStringLiteral("--web erwartet ADRESSE:PORT, zum Beispiel 127.0.0.1:8088.");
+    QString address;
+    quint16 port = 0;
+    if (!ParseListenAddress(value, address, port))
         return false;
-    }
+    strAddress = address;
+    nPort = port;
     bEnabled = true;
     return true;
-}
-
-QStringList WebConfig::WithoutWebArgument(const QStringList& args)
-{
-    QStringList out;
-    for (int i = 0; i < args.size(); ++i) {
-        if (args.at(i) == QLatin1String("--web"))
-            ++i; // and its value
-        else
-            out.append(args.at(i));
-    }
-    return out;
 }
 
 bool ParseListenAddress(const QString& text, QString& address, quint16& port)

@@ -37,12 +37,9 @@ struct WebConfig
     QSet<QString> AllowedHosts() const;
 
     static WebConfig Load(QSettings& settings);
-    // Applies "--web ADDRESS:PORT" from the command line (enables the panel
-    // for this run). False with a German message when the value is unusable.
-    bool ApplyArguments(const QStringList& args, QString* error);
-    // The command line without "--web" and its value, so the value is not
-    // taken for a file to open.
-    static QStringList WithoutWebArgument(const QStringList& args);
+    // Applies the ADDRESS:PORT of --web (enables the panel for this run);
+    // false, changing nothing, when the value is no address and port.
+    bool ApplyListenArgument(const QString& value);
 };
 
 // "ADDRESS:PORT", "[v6]:PORT"; false for anything else.

@@ -1,6 +1,7 @@
 // The unattended mode as a service runs it: the real program in a child
 // process, without any display, ended by signals.
 
+#include "app/CommandLine.h"
 #include "app/Headless.h"
 #include "doc/VelkorDoc.h"
 #include "helpers/TestSink.h"
@@ -208,12 +209,29 @@ void TestHeadless::messageGoesToStandardErrorWithoutWaiting()
 void TestHeadless::optionsAndDefaultAnswers()
 {
     using namespace korva_headless;
-    QCOMPARE(SaveIntervalSeconds({}, 0), 300);
-    QCOMPARE(SaveIntervalSeconds({}, 120), 120);
-    QCOMPARE(SaveIntervalSeconds({QStringLiteral("--save-interval"), QStringLiteral("60")}, 120),
-             60);
-    QCOMPARE(SaveIntervalSeconds({QStringLiteral("--save-interval"), QStringLiteral("1")}, 0), 10);
-    QCOMPARE(SaveIntervalSeconds({QStringLiteral("--save-interval"), QStringLiteral("x")}, 0), 300);
+    QCOMPARE(SaveIntervalSeconds(0, 0), 300);
+    QCOMPARE(SaveIntervalSeconds(0, 120), 120);
+    QCOMPARE(SaveIntervalSeconds(60, 120), 60);
+    QCOMPARE(SaveIntervalSeconds(1, 0), 10);
+    // The one parse of the command line gives every part the same values;
+    // a value that is no number of seconds is refused there.
+    const auto parse = [](QStringList args) {
+        args.prepend(QStringLiteral("korva"));
+        return ParseKorvaCommandLine(args);
+    };
+    const KorvaCommandLine given =
+        parse({QStringLiteral("-headless"), QStringLiteral("--save-interval=60"),
+               QStringLiteral("--web"), QStringLiteral("127.0.0.1:8088"),
+               QStringLiteral("--sim-script"), QStringLiteral("/dev/null"), QStringLiteral("a.sav")});
+    QCOMPARE(given.nExitCode, -1);
+    QVERIFY(given.bHeadless);
+    QVERIFY(given.bSimulate); // a script needs the simulated board
+    QCOMPARE(given.nSaveIntervalS, 60);
+    QCOMPARE(given.strWeb, QStringLiteral("127.0.0.1:8088"));
+    QCOMPARE(given.strFile, QStringLiteral("a.sav"));
+    const KorvaCommandLine bad = parse({QStringLiteral("--save-interval"), QStringLiteral("x")});
+    QCOMPARE(bad.nExitCode, 2);
+    QVERIFY(bad.strMessage.contains(QStringLiteral("--save-interval „x“")));
     // Enter on the framework's boxes: the save question saves, the rest is OK.
     QCOMPARE(DefaultAnswer(MB_YESNOCANCEL | MB_ICONEXCLAMATION), IDYES);
     QCOMPARE(DefaultAnswer(MB_OK), IDOK);
