@@ -1,5 +1,7 @@
 #include "alarm/AlarmDlg.h"
 
+#include "framework/WindowPlacement.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -12,6 +14,7 @@
 CAlarmDlg::CAlarmDlg(const AlarmConfig& config, QWidget* parent) : QDialog(parent), m_config(config)
 {
     setWindowTitle(QStringLiteral("Alarm"));
+    KeepWindowPlacement(this, QStringLiteral("Alarm"));
     m_sound = new QCheckBox(QStringLiteral("Bei einer Abschaltung einen Ton abspielen"));
     m_sound->setChecked(config.bSound);
     m_which = new QComboBox;

@@ -24,6 +24,7 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/korva.1.gz
               ${CMAKE_CURRENT_BINARY_DIR}/packaging/korva-i2c.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES res/debian/copyright ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog.Debian.gz
+              README.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/korva)
 install(FILES res/de.kalvento.korva.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
@@ -58,7 +59,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# Dependencies come from the libraries the programs link.
+# Dependencies come from the libraries the programs link; the forms are laid
+# out in Arial, whose widths the Liberation fonts have. CPack adds the
+# libraries' dependencies to this one.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2 | fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's own dialogs and buttons in German; the alarm's sounds and their way
 # to the desktop's sound server.

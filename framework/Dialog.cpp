@@ -1,5 +1,7 @@
 #include "framework/Dialog.h"
 
+#include "framework/Messages.h"
+
 #include "framework/WndTimers.h"
 #include "framework/FrameworkIds.h"
 
@@ -68,7 +70,7 @@ void CDialog::placeWindow()
 {
     const DialogTemplate* tpl = FindDialogTemplate(m_nIDTemplate);
     // A dialog without a parent still belongs over the window the user works in.
-    QWidget* owner = parentWidget() ? parentWidget()->window() : QApplication::activeWindow();
+    QWidget* owner = DialogOwner(parentWidget());
     if (owner == this)
         owner = nullptr;
     if (owner) {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace {
 
@@ -13,7 +14,10 @@ public:
     int MessageBox(QWidget* parent, const QString& text, const QString& caption,
                    unsigned type) override
     {
-        QMessageBox box(parent ? parent : QApplication::activeWindow());
+        // On the heap and guarded: should the owner go while the box is
+        // open, it takes the box with it and nothing is freed twice.
+        QPointer<QMessageBox> guard = new QMessageBox(DialogOwner(parent));
+        QMessageBox& box = *guard;
         box.setWindowTitle(caption);
         box.setText(text);
         switch (type & MB_ICONMASK) {
@@ -31,7 +35,9 @@ public:
         case MB_YESNO: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
         default: box.setStandardButtons(QMessageBox::Ok); break;
         }
-        switch (box.exec()) {
+        const int answer = box.exec();
+        delete guard.data();
+        switch (answer) {
         case QMessageBox::Yes: return IDYES;
         case QMessageBox::No: return IDNO;
         case QMessageBox::Cancel: return IDCANCEL;
@@ -67,6 +73,14 @@ int AfxMessageBox(const QString& text, unsigned type, QWidget* parent)
 }
 
 void MessageBeep(unsigned type) { g_sink->MessageBeep(type); }
+
+QWidget* DialogOwner(QWidget* requested)
+{
+    QWidget* owner = requested ? requested->window() : QApplication::activeWindow();
+    while (owner && owner->windowType() == Qt::SplashScreen)
+        owner = owner->parentWidget() ? owner->parentWidget()->window() : nullptr;
+    return owner;
+}
 
 QString AppTitle() { return g_title; }
 void SetAppTitle(const QString& title) { g_title = title; }

@@ -38,6 +38,11 @@ int AfxMessageBox(const QString& text, unsigned type = MB_OK | MB_ICONEXCLAMATIO
 int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption, unsigned type);
 void MessageBeep(unsigned type);
 
+// The window a message box or dialog opened now belongs to: the requested one
+// or the active window, but never a splash screen, which deletes itself (and
+// with it its children) while a box may still be open.
+QWidget* DialogOwner(QWidget* requested = nullptr);
+
 // The application's title, used as the caption of framework messages.
 QString AppTitle();
 void SetAppTitle(const QString& title);

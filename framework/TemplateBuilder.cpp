@@ -6,7 +6,9 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QHash>
 #include <QLineEdit>
@@ -17,6 +19,8 @@
 #include <QRadioButton>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <algorithm>
+#include <cmath>
 
 void CPictureCtrl::mouseReleaseEvent(QMouseEvent* e)
 {
@@ -71,10 +75,12 @@ void CPushRadio::paintEvent(QPaintEvent* e)
     p.drawRect(QRectF(rect()).adjusted(2, 2, -2, -2));
 }
 
-QString TemplateFontFamily(const QString& fontName)
+namespace {
+
+// Families with the widths of the ones the templates were laid out in:
+// any other fallback makes a dialog larger and look different.
+const QHash<QString, QStringList>& CompatibleFamilies()
 {
-    // Families with the widths of the ones the templates were laid out in:
-    // any other fallback makes a dialog larger and look different.
     static const QStringList kArialMetrics{QStringLiteral("Liberation Sans"),
                                            QStringLiteral("Arimo")};
     static const QHash<QString, QStringList> kCompatible{
@@ -83,20 +89,67 @@ QString TemplateFontFamily(const QString& fontName)
         {QStringLiteral("Microsoft Sans Serif"), kArialMetrics},
         {QStringLiteral("MS Shell Dlg"), kArialMetrics},
     };
+    return kCompatible;
+}
+
+const QString kAlphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+
+// Arial's advance of the alphabet and its line height, per 100 pixels of size.
+constexpr double kArialAlphabet = 3034.0;
+constexpr double kArialHeight = 112.0;
+
+} // namespace
+
+QString TemplateFontFamily(const QString& fontName)
+{
     if (QFontDatabase::hasFamily(fontName))
         return fontName;
-    for (const QString& family : kCompatible.value(fontName))
+    for (const QString& family : CompatibleFamilies().value(fontName))
         if (QFontDatabase::hasFamily(family))
             return family;
     return fontName;
 }
 
+QFont ArialSizedFont(const QString& family, int pointSize)
+{
+    QFont font(family, pointSize);
+    font.setStyleHint(QFont::SansSerif);
+    const double pixels = QFontInfo(font).pixelSize();
+    const QFontMetricsF fm(font);
+    if (pixels <= 0 || fm.height() <= 0)
+        return font;
+    // Never taller than Arial, then narrowed to its widths; measured at the
+    // size in use, since hinting makes small sizes anything but linear.
+    const double size = std::min(1.0, kArialHeight * pixels / 100.0 / fm.height());
+    font.setPointSizeF(pointSize * size);
+    const double want = kArialAlphabet * pixels / 100.0;
+    int stretch = 100;
+    for (int round = 0; round < 3; ++round) {
+        const double width = QFontMetricsF(font).horizontalAdvance(kAlphabet);
+        if (width <= 0)
+            break;
+        stretch = std::clamp(int(std::lround(stretch * want / width)), 50, 200);
+        font.setStretch(stretch);
+    }
+    return font;
+}
+
+QFont TemplateFont(const QString& fontName, int pointSize)
+{
+    const QString family = TemplateFontFamily(fontName);
+    // Neither the family nor a twin is installed: the closest by metrics.
+    if (!QFontDatabase::hasFamily(family) && CompatibleFamilies().contains(fontName))
+        return ArialSizedFont(QFontInfo(QFont(family)).family(), pointSize);
+    QFont font(family, pointSize);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
 DialogUnits DialogUnitsFor(const QString& fontName, int pointSize)
 {
-    QFont font(TemplateFontFamily(fontName), pointSize);
-    font.setStyleHint(QFont::SansSerif);
+    const QFont font = TemplateFont(fontName, pointSize);
     const QFontMetrics fm(font);
-    const int avg = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int avg = fm.horizontalAdvance(kAlphabet);
     return DialogUnits{(avg / 26 + 1) / 2, fm.height(), font};
 }
 

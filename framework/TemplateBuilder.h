@@ -65,6 +65,11 @@ struct DialogUnits
 // The family a template's font is drawn in: the named one when installed,
 // else a metric-compatible one (Arial, "MS Sans Serif": Liberation Sans).
 QString TemplateFontFamily(const QString& fontName);
+// The template's font; where no metric-compatible family is installed, the
+// one the system gives, sized and narrowed to Arial's height and widths.
+QFont TemplateFont(const QString& fontName, int pointSize);
+// Any family made as tall and as wide as Arial at that size (at most).
+QFont ArialSizedFont(const QString& family, int pointSize);
 DialogUnits DialogUnitsFor(const QString& fontName, int pointSize);
 
 struct BuiltTemplate

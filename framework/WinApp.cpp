@@ -161,7 +161,7 @@ void CWinApp::OnFileOpen()
 void CWinApp::OnFilePrintSetup()
 {
     QPrinter printer;
-    QPageSetupDialog dlg(&printer, QApplication::activeWindow());
+    QPageSetupDialog dlg(&printer, DialogOwner());
     dlg.exec();
 }
 
@@ -199,7 +199,7 @@ QString CWinApp::GetOpenFileName(const QString& filter)
 {
     if (s_openFileNameHook)
         return s_openFileNameHook(filter);
-    return QFileDialog::getOpenFileName(QApplication::activeWindow(), QStringLiteral("Öffnen"), QString(),
+    return QFileDialog::getOpenFileName(DialogOwner(), QStringLiteral("Öffnen"), QString(),
                                         filter + QStringLiteral(";;Alle Dateien (*)"));
 }
 
@@ -207,7 +207,7 @@ QString CWinApp::GetSaveFileName(const QString& proposed, const QString& filter)
 {
     if (s_saveFileNameHook)
         return s_saveFileNameHook(proposed, filter);
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QStringLiteral("Speichern unter"),
+    return QFileDialog::getSaveFileName(DialogOwner(), QStringLiteral("Speichern unter"),
                                         proposed, filter);
 }
 

@@ -1,5 +1,6 @@
 #include "hwlink/HardwareConfigDlg.h"
 
+#include "framework/WindowPlacement.h"
 #include "framework/MDIFrame.h"
 #include "view/VelkorView.h"
 
@@ -99,6 +100,7 @@ CHardwareConfigDlg::CHardwareConfigDlg(const HardwareConfig& config, QWidget* pa
     : QDialog(parent), m_result(config)
 {
     setWindowTitle(QStringLiteral("Hardware-Konfiguration"));
+    KeepWindowPlacement(this, QStringLiteral("Hardware-Konfiguration"));
     m_port = new QComboBox;
     const QString fixed[] = {QStringLiteral("Aus (Testquellen)"), QStringLiteral("Parallelport 1"),
                              QStringLiteral("Parallelport 2"), QStringLiteral("Simulation")};

@@ -1,5 +1,6 @@
 #include "hwlink/SimulatorWnd.h"
 
+#include "framework/WindowPlacement.h"
 #include "hw/SimLayout.h"
 #include "hwlink/HardwareConfig.h"
 
@@ -27,6 +28,7 @@ QString Describe(const CSimLayout::Load& load)
 CSimulatorWnd::CSimulatorWnd(QWidget* parent) : QWidget(parent, Qt::Tool)
 {
     setWindowTitle(QStringLiteral("Simulator"));
+    KeepWindowPlacement(this, QStringLiteral("Simulator"));
     auto* loads = new QGroupBox(QStringLiteral("Lasten"));
     auto* grid = new QGridLayout(loads);
     for (int i = 0; i < kChannels; ++i) {

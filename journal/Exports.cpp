@@ -2,9 +2,12 @@
 
 #include "dialogs/MaximalwerteDlg.h"
 #include "dialogs/VerbrauchDlg.h"
+#include "framework/Document.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
+#include <unistd.h>
 
 namespace {
 
@@ -75,6 +78,27 @@ QString JournalCsv(const QVector<JournalEvent>& events, const QList<int>& rows,
     return text;
 }
 
+namespace {
+
+// 0 once every byte is on the disk, else the error the system reported.
+int WriteAll(int fd, const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        done += n;
+    }
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
+        return errno;
+    return 0;
+}
+
+} // namespace
+
 bool WriteCsvFile(const QString& path, const QString& text, QString* error)
 {
     const QFileInfo info(path);
@@ -84,16 +108,16 @@ bool WriteCsvFile(const QString& path, const QString& text, QString* error)
         return false;
     }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         *error = file.errorString();
         return false;
     }
     const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + text.toUtf8();
-    // A full disk or a size limit cuts the write without an error, even in
-    // the flush: only the size on disk tells.
-    if (file.write(bytes) != bytes.size() || !file.flush() || file.size() != bytes.size()) {
+    // Written with the system's own calls: a full disk and a size limit cut
+    // the write short, and only errno tells which of the two it was.
+    if (const int err = WriteAll(file.handle(), bytes); err != 0) {
         file.cancelWriting();
-        *error = QStringLiteral("Der Datenträger ist voll oder die Datei zu groß.");
+        *error = SystemErrorText(err);
         return false;
     }
     if (!file.commit()) {

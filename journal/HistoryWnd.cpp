@@ -1,5 +1,6 @@
 #include "journal/HistoryWnd.h"
 
+#include "framework/WindowPlacement.h"
 #include "framework/Numbers.h"
 #include "journal/History.h"
 #include "view/VelkorView.h"
@@ -326,6 +327,7 @@ void CHistoryChart::PaintTimeAxis(QPainter& p, const QRect& r, qint64 tEnd) cons
 CHistoryWnd::CHistoryWnd(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setWindowTitle(QStringLiteral("Verlauf"));
+    KeepWindowPlacement(this, QStringLiteral("Verlauf"));
     setObjectName(QStringLiteral("Verlauf"));
     m_chart = new CHistoryChart;
     auto* layout = new QHBoxLayout(this);

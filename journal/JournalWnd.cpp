@@ -1,5 +1,6 @@
 #include "journal/JournalWnd.h"
 
+#include "framework/WindowPlacement.h"
 #include "framework/MDIFrame.h"
 #include "journal/JournalModel.h"
 #include "journal/JournalModule.h"
@@ -20,6 +21,7 @@ CJournalWnd::CJournalWnd(CJournalModule& module, QWidget* parent)
     : QWidget(parent, Qt::Window), m_module(module)
 {
     setWindowTitle(QStringLiteral("Ereignisprotokoll"));
+    KeepWindowPlacement(this, QStringLiteral("Ereignisprotokoll"));
     setObjectName(QStringLiteral("Ereignisprotokoll"));
 
     m_filter = new CJournalFilter(this);

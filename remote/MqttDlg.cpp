@@ -1,5 +1,6 @@
 #include "remote/MqttDlg.h"
 
+#include "framework/WindowPlacement.h"
 #include "framework/Messages.h"
 
 #include <QCheckBox>
@@ -17,6 +18,7 @@
 CMqttDlg::CMqttDlg(const MqttConfig& config, QWidget* parent) : QDialog(parent), m_result(config)
 {
     setWindowTitle(QStringLiteral("MQTT-Verbindung"));
+    KeepWindowPlacement(this, QStringLiteral("MQTT-Verbindung"));
     m_enabled = new QCheckBox(QStringLiteral("Mit dem MQTT-Broker verbinden"));
     m_enabled->setChecked(config.bEnabled);
     m_host = new QLineEdit(config.strHost);

@@ -1,5 +1,7 @@
 #include "remote/StationsWnd.h"
 
+#include "framework/WindowPlacement.h"
+
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -53,7 +55,10 @@ CStationsWnd::CStationsWnd(const MqttConfig& config, QWidget* parent, int handOv
     : QWidget(parent, Qt::Tool), m_context(std::make_unique<QObject>())
 {
     setWindowTitle(QStringLiteral("Stationen"));
+    KeepWindowPlacement(this, QStringLiteral("Stationen"));
     m_status = new QLabel(StateText(m_state));
+    // A long reason wraps instead of widening the window past the screen.
+    m_status->setWordWrap(true);
     m_tree = new QTreeWidget;
     m_tree->setHeaderLabels({QStringLiteral("Station / Kanal"), QStringLiteral("Name"),
                              QStringLiteral("Strom [A]"), QStringLiteral("Zustand"),

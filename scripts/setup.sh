@@ -12,7 +12,7 @@ packages=(
   libieee1284-3-dev libi2c-dev
   libbenchmark-dev
   clang libclang-rt-14-dev
-  locales tzdata fonts-liberation fonts-dejavu-core
+  locales tzdata fonts-liberation2 fonts-liberation fonts-dejavu-core
   xvfb xauth
   lintian appstream poppler-utils desktop-file-utils
   chromium chromium-driver python3-selenium
