@@ -340,7 +340,9 @@ void TestHwLink::removedDeviceGoesStaleOthersKeepMeasuring()
         hw.StatusText(),
         QStringLiteral(
             "Hardware: Gerät 0x42 antwortet nicht (Fehler 5) – Verkabelung und Adresse prüfen"));
-    QCOMPARE(Written(hw, 0x42), std::uint8_t(0xFF));
+    // Never taken for written while the device is away (a failed write
+    // leaves its content unknown).
+    QVERIFY(Written(hw, 0x42) != 0xFD);
     hw.Layout()->SetDeviceRemoved(0x42, false);
     QTRY_COMPARE(Written(hw, 0x42), std::uint8_t(0xFD));
     QTRY_COMPARE(hw.StatusText(), QStringLiteral("Hardware: verbunden"));
