@@ -150,6 +150,13 @@ void CJournalModule::OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nC
                                     double current)
 {
     RecordEvent(view, kind, nChannel, current, QString());
+    // The box says why, but not which channel: with sixteen that matters.
+    if (kind == ChannelEvent::ManualOnLocked && m_frame && nChannel >= 1 && nChannel <= 16)
+        m_frame->statusBar()->showMessage(
+            QStringLiteral("Einschalten gesperrt: Kanal %1 „%2“ – Kurzschluss erst beheben")
+                .arg(nChannel)
+                .arg(view.m_strName[nChannel - 1]),
+            kLockedMessageMs);
 }
 
 void CJournalModule::OnHardwareEvent(CVelkorView& view, ChannelEvent kind, int nChannel,

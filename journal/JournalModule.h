@@ -86,6 +86,7 @@ private:
     void ClearStatusMessage(const QString& text);
     void OnWriteState(bool bOk);
 
+    static constexpr int kLockedMessageMs = 10000; // a refused switch-on in the status bar
     CMDIFrameWnd* m_frame;
     QVector<JournalEvent> m_events;
     std::unique_ptr<CJournalModel> m_model;

@@ -12,6 +12,7 @@
 #include "framework/WinApp.h"
 #include "helpers/TestSink.h"
 #include "res/resource.h"
+#include "view/VelkorView.h"
 
 #include <QAction>
 #include <QLabel>
@@ -104,6 +105,7 @@ private slots:
     void closingWindowAsksAndClosesDocument();
     void frameTitleFollowsDocumentAndMaximizedChild();
     void messageBoxRemovesSplash();
+    void refusedSwitchOnNamesTheChannel();
 };
 
 void TestApp::startsWithFrameToolbarAndNewDocument()
@@ -383,6 +385,25 @@ void TestApp::messageBoxRemovesSplash()
     QTest::keyClick(&box, Qt::Key_Return);
     QCOMPARE(box.result(), int(QMessageBox::Ok));
     qApp->removeEventFilter(&filter);
+}
+
+// The lock's box says why; the status bar says which of sixteen channels.
+void TestApp::refusedSwitchOnNamesTheChannel()
+{
+    TestSink sink;
+    Started s({"--nologo"});
+    auto* v = dynamic_cast<CVelkorView*>(s.frame()->MDIGetActive()->widget());
+    QVERIFY(v);
+    v->m_dAbschaltstrom[1] = 3.0; // the test source's 4 A stays above it
+    v->m_channel[1].m_dStrom = 4.6;
+    v->OnTimer(CVelkorView::kMessTimer);
+    QCOMPARE(v->m_channel[1].m_bAbgeschaltet, 1);
+    sink.QueueAnswer(IDOK);
+    v->OnCmdMsg(kChannelIds[1].imageOff);
+    QCOMPARE(sink.boxes.size(), 1);
+    QCOMPARE(s.frame()->statusBar()->currentMessage(),
+             QStringLiteral("Einschalten gesperrt: Kanal 2 „%1“ – Kurzschluss erst beheben")
+                 .arg(v->m_strName[1]));
 }
 
 QTEST_MAIN(TestApp)
