@@ -1,4 +1,5 @@
 #include "app/Headless.h"
+#include "app/Signals.h"
 
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
@@ -9,7 +10,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <csignal>
 #include <cstdio>
@@ -19,19 +19,6 @@
 #include <unistd.h>
 
 namespace korva_headless {
-
-namespace {
-
-int g_signalFd[2] = {-1, -1};
-
-// Only async-signal-safe work here: one byte into the pipe.
-void OnTerminateSignal(int)
-{
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_signalFd[1], &c, 1);
-}
-
-} // namespace
 
 QString DefaultFile()
 {
@@ -87,33 +74,13 @@ CHeadlessRunner::CHeadlessRunner(CWinApp& app, int nSaveIntervalSeconds)
     InstallSignalHandlers();
 }
 
-CHeadlessRunner::~CHeadlessRunner()
-{
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGQUIT, SIG_DFL);
-}
+CHeadlessRunner::~CHeadlessRunner() = default;
 
 void CHeadlessRunner::InstallSignalHandlers()
 {
-    if (g_signalFd[0] < 0 &&
-        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalFd) != 0) {
-        qCCritical(lcApp, "Signale können nicht empfangen werden: %s", std::strerror(errno));
-        return;
-    }
-    m_signalNotifier = new QSocketNotifier(g_signalFd[0], QSocketNotifier::Read, this);
-    connect(m_signalNotifier, &QSocketNotifier::activated, this, [this] {
-        char c = 0;
-        [[maybe_unused]] const ssize_t n = ::read(g_signalFd[0], &c, 1);
-        Shutdown();
-    });
-    struct sigaction sa = {};
-    sa.sa_handler = OnTerminateSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGQUIT, &sa, nullptr); // would leave a core and no saved file
+    // SIGQUIT too: it would leave a core and no saved file.
+    m_endSignal = std::make_unique<CSignalCall>(
+        std::initializer_list<int>{SIGTERM, SIGINT, SIGQUIT}, [this] { Shutdown(); }, true);
 }
 
 CDocument* CHeadlessRunner::Document() const

@@ -11,10 +11,11 @@
 #include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 class CDocument;
 class CWinApp;
-class QSocketNotifier;
+class CSignalCall;
 
 namespace korva_headless {
 
@@ -72,6 +73,6 @@ private:
     CWinApp& m_app;
     int m_nIntervalMs;
     QTimer m_saveTimer;
-    QSocketNotifier* m_signalNotifier = nullptr;
+    std::unique_ptr<CSignalCall> m_endSignal;
     bool m_bShuttingDown = false;
 };

@@ -3,6 +3,7 @@
 #include "framework/Logging.h"
 
 #include <QSocketNotifier>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -11,15 +12,19 @@
 
 namespace {
 
-int g_hupFd[2] = {-1, -1};
+// Per signal, the socket its handler writes to, plus one (0: none).
+std::atomic<int> g_callFd[NSIG];
 
 void Ignore(int) {}
 
-// Only async-signal-safe work here: one byte into the pipe.
-void OnHangup(int)
+// Only async-signal-safe work here: one byte into the socket.
+void Forward(int signal)
 {
+    const int fd = g_callFd[signal].load() - 1;
+    if (fd < 0)
+        return;
     const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_hupFd[1], &c, 1);
+    [[maybe_unused]] const ssize_t n = ::write(fd, &c, 1);
 }
 
 void Handle(int signal, void (*handler)(int))
@@ -47,22 +52,36 @@ void CatchStraySignals()
     }
 }
 
-CReloadSignal::CReloadSignal(std::function<void()> reload) : m_reload(std::move(reload))
+CSignalCall::CSignalCall(std::initializer_list<int> numbers, std::function<void()> call,
+                         bool bDefaultAfter)
+    : m_signals(numbers), m_call(std::move(call)), m_bDefaultAfter(bDefaultAfter)
 {
-    if (g_hupFd[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_hupFd) != 0) {
-        qCCritical(lcApp, "SIGHUP kann nicht empfangen werden: %s", std::strerror(errno));
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_fd) != 0) {
+        qCCritical(lcApp, "Signale können nicht empfangen werden: %s", std::strerror(errno));
         return;
     }
-    m_notifier = new QSocketNotifier(g_hupFd[0], QSocketNotifier::Read, this);
+    m_notifier = new QSocketNotifier(m_fd[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         char c = 0;
-        [[maybe_unused]] const ssize_t n = ::read(g_hupFd[0], &c, 1);
-        m_reload();
+        [[maybe_unused]] const ssize_t n = ::read(m_fd[0], &c, 1);
+        m_call();
     });
-    Handle(SIGHUP, OnHangup);
+    for (int s : m_signals) {
+        g_callFd[s] = m_fd[1] + 1;
+        Handle(s, Forward);
+    }
 }
 
-CReloadSignal::~CReloadSignal()
+CSignalCall::~CSignalCall()
 {
-    Handle(SIGHUP, Ignore);
+    for (int s : m_signals) {
+        if (m_bDefaultAfter)
+            std::signal(s, SIG_DFL);
+        else
+            Handle(s, Ignore);
+        g_callFd[s] = 0;
+    }
+    for (int fd : m_fd)
+        if (fd >= 0)
+            ::close(fd);
 }

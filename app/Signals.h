@@ -1,11 +1,14 @@
 #pragma once
-// Signals of the process beyond the unattended mode's SIGTERM, SIGINT and
-// SIGQUIT (Headless.h), which save before the program ends: SIGHUP reads the
-// settings again, and every other signal whose default would end the program
-// without saving (SIGUSR1, SIGUSR2, SIGALRM, ...) is caught and dropped.
+// Signals of the process: the unattended mode's SIGTERM, SIGINT and SIGQUIT
+// save before the program ends (Headless.h), and so do the window's; SIGHUP
+// reads the settings again; every other signal whose default would end the
+// program without saving (SIGUSR1, SIGUSR2, SIGALRM, ...) is caught and
+// dropped.
 
 #include <QObject>
 #include <functional>
+#include <initializer_list>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -13,14 +16,20 @@ class QSocketNotifier;
 // get the default dispositions back.
 void CatchStraySignals();
 
-// SIGHUP calls reload on the window's thread while the object lives.
-class CReloadSignal : public QObject
+// While the object lives, each of the signals calls call on the window's
+// thread (the handler only writes a byte to a socket); afterwards they are
+// caught and dropped again, or get their default back with bDefaultAfter.
+class CSignalCall : public QObject
 {
 public:
-    explicit CReloadSignal(std::function<void()> reload);
-    ~CReloadSignal() override;
+    CSignalCall(std::initializer_list<int> numbers, std::function<void()> call,
+                bool bDefaultAfter = false);
+    ~CSignalCall() override;
 
 private:
-    std::function<void()> m_reload;
+    std::vector<int> m_signals;
+    std::function<void()> m_call;
+    bool m_bDefaultAfter;
+    int m_fd[2] = {-1, -1};
     QSocketNotifier* m_notifier = nullptr;
 };

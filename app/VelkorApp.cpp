@@ -113,10 +113,13 @@ bool CVelkorApp::InitInstance(const KorvaCommandLine& options)
     if (!StartWebPanel())
         return false;
     StartMqtt();
-    m_reloadSignal = std::make_unique<CReloadSignal>([this] { ReloadSettings(); });
+    m_reloadSignal = std::make_unique<CSignalCall>(std::initializer_list<int>{SIGHUP},
+                                                   [this] { ReloadSettings(); });
     StartAlarm(bHeadless);
     if (bHeadless)
         return StartHeadless(cmdInfo);
+    m_endSignal = std::make_unique<CSignalCall>(
+        std::initializer_list<int>{SIGTERM, SIGINT, SIGQUIT}, [this] { EndOnSignal(); }, true);
     frame->DragAcceptFiles();
     RegisterShellFileTypes();
 
@@ -190,6 +193,25 @@ int CVelkorApp::PrintFile(const QString& fileName, const QString& pdfFile)
         return 1;
     }
     return 0;
+}
+
+// Nobody is there to answer "save changes?": a document with a file keeps
+// its counters, one never saved cannot, and says so.
+void CVelkorApp::EndOnSignal()
+{
+    if (CDocTemplate* t = DocTemplate()) {
+        for (CDocument* doc : t->Documents()) {
+            if (doc->GetPathName().isEmpty())
+                qCWarning(lcApp, "%s wurde nie gespeichert und geht verloren.",
+                          qUtf8Printable(doc->GetTitle()));
+            else if (!doc->DoSave(doc->GetPathName()))
+                qCWarning(lcApp, "%s kann nicht gespeichert werden.",
+                          qUtf8Printable(QDir::toNativeSeparators(doc->GetPathName())));
+            else
+                doc->SetModifiedFlag(false);
+        }
+    }
+    QCoreApplication::exit(0);
 }
 
 // No window is shown and nothing is registered with a desktop.

@@ -16,7 +16,7 @@ class CCommandLineInfo;
 class CWebModule;
 class CMqttModule;
 class CAlarmModule;
-class CReloadSignal;
+class CSignalCall;
 struct WebConfig;
 
 class CVelkorApp : public CWinApp
@@ -52,10 +52,14 @@ public:
     // The unattended mode (--headless); null with windows.
     std::unique_ptr<CHeadlessSink> m_headlessSink;
     std::unique_ptr<CHeadlessRunner> m_headless;
-    std::unique_ptr<CReloadSignal> m_reloadSignal;
+    std::unique_ptr<CSignalCall> m_reloadSignal;
+    std::unique_ptr<CSignalCall> m_endSignal; // with windows: save, then end
 
 private:
     bool CreateMainFrame();
+    // SIGTERM, SIGINT or SIGQUIT with windows: every document with a file is
+    // saved, then the program ends.
+    void EndOnSignal();
     // The settings with --web applied over them.
     WebConfig WebSettings();
     bool StartHeadless(const CCommandLineInfo& cmdInfo);
