@@ -1,7 +1,7 @@
 #include "journal/HistoryWnd.h"
 
-#include "framework/WindowPlacement.h"
 #include "framework/Numbers.h"
+#include "framework/WindowPlacement.h"
 #include "journal/History.h"
 #include "view/VelkorView.h"
 
@@ -23,6 +23,49 @@ namespace {
 
 constexpr int kLabelWidth = 150;
 constexpr int kAxisHeight = 20;
+
+// The colours were chosen for a white ground; on another ground each keeps
+// its hue and moves its lightness until it stands out by the ratio given.
+constexpr double kCurveContrast = 4.5;
+constexpr double kMarkerContrast = 3.0;
+// The limit lines are dashed guides beneath the curve: the amber of the
+// Alarmstrom on white is the lightest that is still read as a line.
+constexpr double kGuideContrast = 2.0;
+
+// Relative luminance and contrast ratio as the WCAG define them.
+double Luminance(const QColor& c)
+{
+    const auto lin = [](float v) {
+        return v <= 0.04045f ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
+}
+
+double Contrast(const QColor& a, const QColor& b)
+{
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor Mix(const QColor& a, const QColor& b, double t)
+{
+    const auto mix = [t](int x, int y) { return int(std::lround(x + (y - x) * t)); };
+    return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()));
+}
+
+QColor Against(QColor c, const QColor& ground, double ratio)
+{
+    if (Contrast(c, ground) >= ratio)
+        return c;
+    const float step = Contrast(Qt::white, ground) > Contrast(Qt::black, ground) ? 0.02f : -0.02f;
+    float h, s, l;
+    c.getHslF(&h, &s, &l);
+    while (Contrast(c, ground) < ratio && l > 0.0f && l < 1.0f) {
+        l = std::clamp(l + step, 0.0f, 1.0f);
+        c = QColor::fromHslF(h, s, l);
+    }
+    return c;
+}
 
 QColor MarkerColour(ChannelEvent kind)
 {
@@ -51,6 +94,36 @@ QColor MarkerColour(ChannelEvent kind)
 }
 
 } // namespace
+
+QColor CHistoryChart::CutoffShade(const QColor& base)
+{
+    return Mix(base, QColor(255, 0, 0), 41 / 255.0);
+}
+
+QColor CHistoryChart::OffShade(const QColor& base, const QColor& text)
+{
+    return Mix(base, text, 29 / 255.0);
+}
+
+QColor CHistoryChart::Inks::Marker(ChannelEvent kind) const
+{
+    return Against(MarkerColour(kind), base, kMarkerContrast);
+}
+
+CHistoryChart::Inks CHistoryChart::ChooseInks() const
+{
+    Inks ink;
+    ink.base = palette().color(QPalette::Base);
+    ink.text = palette().color(QPalette::Text);
+    ink.grid = Mix(ink.base, ink.text, 0.13);
+    ink.frame = palette().color(QPalette::Mid);
+    ink.curve = Against(QColor(0, 80, 200), ink.base, kCurveContrast);
+    ink.alarm = Against(QColor(220, 160, 0), ink.base, kGuideContrast);
+    ink.cutoff = Against(QColor(220, 0, 0), ink.base, kGuideContrast);
+    ink.cutoffShade = CutoffShade(ink.base);
+    ink.offShade = OffShade(ink.base, ink.text);
+    return ink;
+}
 
 CHistoryChart::CHistoryChart(QWidget* parent) : QWidget(parent)
 {
@@ -144,10 +217,11 @@ double CHistoryChart::X(const Strip& s, qint64 t, qint64 tEnd) const
 void CHistoryChart::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    p.fillRect(rect(), palette().color(QPalette::Base));
+    const Inks ink = ChooseInks();
+    p.fillRect(rect(), ink.base);
     const QList<Strip> strips = Strips();
     if (strips.isEmpty()) {
-        p.setPen(palette().color(QPalette::Text));
+        p.setPen(ink.text);
         p.drawText(rect(), Qt::AlignCenter,
                    m_view ? QStringLiteral("Noch keine Messwerte")
                           : QStringLiteral("Kein Dokument geöffnet"));
@@ -155,15 +229,16 @@ void CHistoryChart::paintEvent(QPaintEvent*)
     }
     const qint64 tEnd = m_history->Time(m_history->Size() - 1);
     for (const Strip& s : strips)
-        PaintStrip(p, s, tEnd);
+        PaintStrip(p, s, tEnd, ink);
     const QRect& last = strips.constLast().row;
     PaintTimeAxis(p, QRect(kLabelWidth, last.bottom() + 1, width() - kLabelWidth, kAxisHeight),
-                  tEnd);
+                  tEnd, ink);
 }
 
 // Cut off (red) or switched off (grey) from the event that did it to the
 // event that switched the channel on again.
-void CHistoryChart::PaintOffStretches(QPainter& p, const Strip& s, qint64 tStart, qint64 tEnd) const
+void CHistoryChart::PaintOffStretches(QPainter& p, const Strip& s, qint64 tStart, qint64 tEnd,
+                                      const Inks& ink) const
 {
     const int k = s.nChannel;
     qint64 since = 0;
@@ -184,7 +259,7 @@ void CHistoryChart::PaintOffStretches(QPainter& p, const Strip& s, qint64 tStart
         case ChannelEvent::AllOff:
             close(m.msec);
             since = m.msec;
-            shade = m.kind == ChannelEvent::Cutoff ? CutoffShade() : OffShade();
+            shade = m.kind == ChannelEvent::Cutoff ? ink.cutoffShade : ink.offShade;
             break;
         case ChannelEvent::AutoOn:
         case ChannelEvent::ManualOn:
@@ -198,16 +273,16 @@ void CHistoryChart::PaintOffStretches(QPainter& p, const Strip& s, qint64 tStart
     close(tEnd);
 }
 
-void CHistoryChart::PaintStrip(QPainter& p, const Strip& s, qint64 tEnd) const
+void CHistoryChart::PaintStrip(QPainter& p, const Strip& s, qint64 tEnd, const Inks& ink) const
 {
     const int k = s.nChannel;
     const int i = k - 1;
     const qint64 tStart = tEnd - m_span;
     const QRect& area = s.plot;
 
-    PaintOffStretches(p, s, tStart, tEnd);
-    // A light grid: quarters of the Maximalstrom, sixths of the span.
-    p.setPen(QPen(QColor(225, 228, 234), 1));
+    PaintOffStretches(p, s, tStart, tEnd, ink);
+    // A faint grid: quarters of the Maximalstrom, sixths of the span.
+    p.setPen(QPen(ink.grid, 1));
     const double max = m_view->m_dMaximalstrom[i];
     if (max > 0)
         for (int q = 1; q <= 4; ++q)
@@ -217,12 +292,12 @@ void CHistoryChart::PaintStrip(QPainter& p, const Strip& s, qint64 tEnd) const
         const double gx = area.left() + area.width() * q / 6.0;
         p.drawLine(QPointF(gx, area.top()), QPointF(gx, area.bottom()));
     }
-    p.setPen(palette().color(QPalette::Mid));
+    p.setPen(ink.frame);
     p.drawRect(s.frame);
 
     // Name on the left, the scale beside the frame: 0 at the foot, the
     // Maximalstrom at its height.
-    p.setPen(palette().color(QPalette::Text));
+    p.setPen(ink.text);
     const QString label = QStringLiteral("%1 %2").arg(k).arg(m_view->m_strName[i]);
     p.drawText(QRect(s.row.left() + 4, s.row.top(), kLabelWidth - 50, s.row.height()),
                Qt::AlignVCenter | Qt::AlignLeft, label);
@@ -245,17 +320,17 @@ void CHistoryChart::PaintStrip(QPainter& p, const Strip& s, qint64 tEnd) const
     p.save();
     p.setClipRect(s.frame.adjusted(1, 1, -1, -1));
     // Alarmstrom and Abschaltstrom.
-    p.setPen(QPen(QColor(220, 160, 0), 1, Qt::DashLine));
+    p.setPen(QPen(ink.alarm, 1, Qt::DashLine));
     p.drawLine(QPointF(area.left(), s.Y(m_view->m_dAlarmstrom[i])),
                QPointF(area.right(), s.Y(m_view->m_dAlarmstrom[i])));
-    p.setPen(QPen(QColor(220, 0, 0), 1, Qt::DashLine));
+    p.setPen(QPen(ink.cutoff, 1, Qt::DashLine));
     p.drawLine(QPointF(area.left(), s.Y(m_view->m_dAbschaltstrom[i])),
                QPointF(area.right(), s.Y(m_view->m_dAbschaltstrom[i])));
     // The events of this channel and those of all channels.
     for (const CViewHistory::Marker& m : m_history->Markers()) {
         if (m.msec < tStart || (m.nChannel != k && m.nChannel != 0))
             continue;
-        p.setPen(QPen(MarkerColour(m.kind), 1));
+        p.setPen(QPen(ink.Marker(m.kind), 1));
         p.drawLine(QPointF(X(s, m.msec, tEnd), area.top()),
                    QPointF(X(s, m.msec, tEnd), area.bottom()));
     }
@@ -272,7 +347,7 @@ void CHistoryChart::PaintStrip(QPainter& p, const Strip& s, qint64 tEnd) const
         else
             path.lineTo(pt);
     }
-    p.setPen(QPen(QColor(0, 80, 200), 1.2));
+    p.setPen(QPen(ink.curve, 1.2));
     p.drawPath(path);
     p.restore();
 }
@@ -310,9 +385,9 @@ void CHistoryChart::mouseMoveEvent(QMouseEvent* e)
     QWidget::mouseMoveEvent(e);
 }
 
-void CHistoryChart::PaintTimeAxis(QPainter& p, const QRect& r, qint64 tEnd) const
+void CHistoryChart::PaintTimeAxis(QPainter& p, const QRect& r, qint64 tEnd, const Inks& ink) const
 {
-    p.setPen(palette().color(QPalette::Text));
+    p.setPen(ink.text);
     const QString fmt = QStringLiteral("HH:mm:ss");
     const QDateTime start = QDateTime::fromMSecsSinceEpoch(tEnd - m_span);
     const QDateTime mid = QDateTime::fromMSecsSinceEpoch(tEnd - m_span / 2);

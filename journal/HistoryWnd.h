@@ -4,6 +4,9 @@
 // events as markers. Painted by hand: sixteen small strips of up to 3600
 // points are one path each, repainted only while the window is shown.
 
+#include "view/ViewEvents.h"
+
+#include <QColor>
 #include <QList>
 #include <QRect>
 #include <QWidget>
@@ -41,9 +44,10 @@ public:
     static QString ScaleLabel(double amps);
     // Channel, time and current under a point of the chart; empty off the strips.
     QString ToolTipAt(const QPoint& pos) const;
-    // Colours of the stretches a channel was cut off or switched off.
-    static QColor CutoffShade() { return QColor(255, 214, 214); }
-    static QColor OffShade() { return QColor(226, 226, 226); }
+    // Colours of the stretches a channel was cut off or switched off: a tint
+    // of the ground, so they stay faint on a dark desktop theme too.
+    static QColor CutoffShade(const QColor& base = Qt::white);
+    static QColor OffShade(const QColor& base = Qt::white, const QColor& text = Qt::black);
 
 signals:
     void SpanChanged(qint64 span);
@@ -54,9 +58,17 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
 
 private:
-    void PaintStrip(QPainter& p, const Strip& s, qint64 tEnd) const;
-    void PaintOffStretches(QPainter& p, const Strip& s, qint64 tStart, qint64 tEnd) const;
-    void PaintTimeAxis(QPainter& p, const QRect& r, qint64 tEnd) const;
+    // The colours of one paint, chosen against the palette's ground.
+    struct Inks
+    {
+        QColor base, text, grid, frame, curve, alarm, cutoff, cutoffShade, offShade;
+        QColor Marker(ChannelEvent kind) const;
+    };
+    Inks ChooseInks() const;
+    void PaintStrip(QPainter& p, const Strip& s, qint64 tEnd, const Inks& ink) const;
+    void PaintOffStretches(QPainter& p, const Strip& s, qint64 tStart, qint64 tEnd,
+                           const Inks& ink) const;
+    void PaintTimeAxis(QPainter& p, const QRect& r, qint64 tEnd, const Inks& ink) const;
     double X(const Strip& s, qint64 t, qint64 tEnd) const;
 
     const CViewHistory* m_history = nullptr;

@@ -1,12 +1,13 @@
 #include "journal/JournalWnd.h"
 
-#include "framework/WindowPlacement.h"
 #include "framework/MDIFrame.h"
+#include "framework/WindowPlacement.h"
 #include "journal/JournalModel.h"
 #include "journal/JournalModule.h"
 #include "view/VelkorView.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -36,13 +37,7 @@ CJournalWnd::CJournalWnd(CJournalModule& module, QWidget* parent)
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->setColumnWidth(CJournalModel::ColTime, 170);
-    m_table->setColumnWidth(CJournalModel::ColChannel, 50);
-    int kindWidth = 0;
-    for (int k = 0; k < kEventKinds; ++k)
-        kindWidth =
-            std::max(kindWidth, fontMetrics().horizontalAdvance(EventKindText(ChannelEvent(k))));
-    m_table->setColumnWidth(CJournalModel::ColKind, kindWidth + 16);
+    SizeColumns();
 
     auto* split = new QSplitter(Qt::Vertical);
     split->addWidget(m_table);
@@ -54,6 +49,31 @@ CJournalWnd::CJournalWnd(CJournalModule& module, QWidget* parent)
     layout->addWidget(CreateFilterRow());
     layout->addWidget(split);
     resize(860, 560);
+}
+
+// Widths from the font, once: resizing to the contents on every new event
+// would make the table jump under the reader's eyes.
+void CJournalWnd::SizeColumns()
+{
+    const QFontMetrics fm = m_table->fontMetrics();
+    const int pad = 2 * fm.horizontalAdvance(QLatin1Char('M'));
+    const QString time = FormatEventTime(QDateTime(QDate(2000, 12, 28), QTime(20, 58, 58, 888)));
+    int kindWidth = 0;
+    for (int k = 0; k < kEventKinds; ++k)
+        kindWidth = std::max(kindWidth, fm.horizontalAdvance(EventKindText(ChannelEvent(k))));
+    m_table->setColumnWidth(CJournalModel::ColTime, fm.horizontalAdvance(time) + pad);
+    m_table->setColumnWidth(CJournalModel::ColChannel,
+                            fm.horizontalAdvance(QStringLiteral("16")) + pad);
+    m_table->setColumnWidth(CJournalModel::ColKind, kindWidth + pad);
+    FitHeader(m_table);
+}
+
+// No column narrower than its title (and the sort arrow beside it).
+void CJournalWnd::FitHeader(QTableView* table)
+{
+    QHeaderView* header = table->horizontalHeader();
+    for (int c = 0; c + 1 < header->count(); ++c)
+        table->setColumnWidth(c, std::max(table->columnWidth(c), header->sectionSizeHint(c)));
 }
 
 QWidget* CJournalWnd::CreateFilterRow()
@@ -97,6 +117,7 @@ QTableWidget* CJournalWnd::CreateCounts()
     for (int r = 0; r < 16; ++r)
         for (int c = 0; c < 4; ++c)
             m_counts->setItem(r, c, new QTableWidgetItem);
+    FitHeader(m_counts);
     return m_counts;
 }
 

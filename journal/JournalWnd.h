@@ -33,6 +33,8 @@ protected:
 private:
     QWidget* CreateFilterRow();
     QTableWidget* CreateCounts();
+    void SizeColumns();
+    static void FitHeader(QTableView* table);
 
     CJournalModule& m_module;
     CJournalFilter* m_filter;
