@@ -76,8 +76,9 @@ int openRegularFile(const QString& pathName, QString& reason)
     return fd;
 }
 
-// Writes all of the bytes; 0, or the error the system reported.
-int writeAll(int fd, const QByteArray& bytes)
+} // namespace
+
+int WriteAllBytes(int fd, const QByteArray& bytes)
 {
     qsizetype done = 0;
     while (done < bytes.size()) {
@@ -93,8 +94,6 @@ int writeAll(int fd, const QByteArray& bytes)
         return errno;
     return 0;
 }
-
-} // namespace
 
 QString SystemErrorText(int err)
 {
@@ -181,7 +180,7 @@ bool CDocument::OnSaveDocument(const QString& pathName)
                                         .arg(err ? SystemErrorText(err) : file.errorString())));
         return false;
     }
-    if (const int err = writeAll(file.handle(), bytes); err != 0) {
+    if (const int err = WriteAllBytes(file.handle(), bytes); err != 0) {
         file.cancelWriting();
         AfxMessageBox(
             FileErrorText(pathName, QStringLiteral("Beim Schreiben der Datei ist ein Fehler "

@@ -4,6 +4,7 @@
 #include "framework/CmdTarget.h"
 
 #include <QList>
+#include <QByteArray>
 #include <QString>
 
 class CArchive;
@@ -61,3 +62,6 @@ QString FileErrorText(const QString& pathName, const QString& reason);
 // What an error number of the system means, in German for the ones a save
 // or an open meets (no space, no permission, file too large).
 QString SystemErrorText(int err);
+// Writes all of the bytes to the descriptor and syncs them: 0, or the error
+// the system reported (a full disk may only show at the sync).
+int WriteAllBytes(int fd, const QByteArray& bytes);

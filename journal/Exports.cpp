@@ -78,26 +78,6 @@ QString JournalCsv(const QVector<JournalEvent>& events, const QList<int>& rows,
     return text;
 }
 
-namespace {
-
-// 0 once every byte is on the disk, else the error the system reported.
-int WriteAll(int fd, const QByteArray& bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return n < 0 ? errno : EIO;
-        done += n;
-    }
-    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
-        return errno;
-    return 0;
-}
-
-} // namespace
 
 bool WriteCsvFile(const QString& path, const QString& text, QString* error)
 {
@@ -115,7 +95,7 @@ bool WriteCsvFile(const QString& path, const QString& text, QString* error)
     const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + text.toUtf8();
     // Written with the system's own calls: a full disk and a size limit cut
     // the write short, and only errno tells which of the two it was.
-    if (const int err = WriteAll(file.handle(), bytes); err != 0) {
+    if (const int err = WriteAllBytes(file.handle(), bytes); err != 0) {
         file.cancelWriting();
         *error = SystemErrorText(err);
         return false;
