@@ -256,8 +256,6 @@ void CHardwareModule::OnChannelEvent(CVelkorView& view, ChannelEvent, int, doubl
         SendOutputs(view);
 }
 
-void CHardwareModule::OnMeasured(CVelkorView&) {}
-
 void CHardwareModule::OnSettingsChanged(CVelkorView& view)
 {
     if (&view != m_view || !m_worker)

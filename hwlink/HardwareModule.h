@@ -64,7 +64,6 @@ public:
     void OnViewClosing(CVelkorView& view) override;
     void OnChannelEvent(CVelkorView& view, ChannelEvent kind, int nChannel,
                         double current) override;
-    void OnMeasured(CVelkorView& view) override;
     void OnSettingsChanged(CVelkorView& view) override;
 
     // Seconds since the last completed sweep beyond which the status says so.

@@ -19,7 +19,7 @@ std::uint16_t BusPort(int nPort)
 bool SameStatus(const CHardwareWorker::Status& a, const CHardwareWorker::Status& b)
 {
     return a.state == b.state && a.nError == b.nError && a.nDetail == b.nDetail &&
-           a.bAnyStale == b.bAnyStale && a.channel == b.channel && a.output == b.output &&
+           a.channel == b.channel && a.output == b.output &&
            a.unconfirmed == b.unconfirmed;
 }
 
@@ -159,10 +159,10 @@ bool CHardwareWorker::GetSample(int nChannel, Sample& sample, bool bTakePeak)
     return true;
 }
 
-bool CHardwareWorker::Reading(int nChannel, double& current, bool& stale) const
+bool CHardwareWorker::Reading(int nChannel, double& current, bool& stale)
 {
     Sample s;
-    if (!const_cast<CHardwareWorker*>(this)->GetSample(nChannel, s))
+    if (!GetSample(nChannel, s))
         return false;
     current = s.current;
     stale = s.stale;
@@ -212,13 +212,13 @@ void CHardwareWorker::Run()
         try {
             adapter.Open(m_config.nAdapter);
         } catch (const CERR& e) {
-            Publish({State::Failed, e.GetNumber(), e.GetText(), e.GetDetail(), false, {}, {}, {}});
+            Publish({State::Failed, e.GetNumber(), e.GetText(), e.GetDetail(), {}, {}, {}});
             return;
         }
-        Publish({State::Connected, 0, {}, 0, false, {}, {}, {}});
+        Publish({State::Connected, 0, {}, 0, {}, {}, {}});
         RunOn(adapter);
         adapter.Close();
-        Publish({State::Stopped, 0, {}, 0, false, {}, {}, {}});
+        Publish({State::Stopped, 0, {}, 0, {}, {}, {}});
         return;
     }
     CI2CBus bus(m_backend);
@@ -227,13 +227,13 @@ void CHardwareWorker::Run()
     } catch (const CERR& e) {
         if (e.GetNumber() != cerr::kPortUnavailable)
             bus.ClosePort(); // the controller was missing, the port is still ours
-        Publish({State::Failed, e.GetNumber(), e.GetText(), e.GetDetail(), false, {}, {}, {}});
+        Publish({State::Failed, e.GetNumber(), e.GetText(), e.GetDetail(), {}, {}, {}});
         return;
     }
-    Publish({State::Connected, 0, {}, 0, false, {}, {}, {}});
+    Publish({State::Connected, 0, {}, 0, {}, {}, {}});
     RunOn(bus);
     bus.Shutdown();
-    Publish({State::Stopped, 0, {}, 0, false, {}, {}, {}});
+    Publish({State::Stopped, 0, {}, 0, {}, {}, {}});
 }
 
 CHardwareWorker::Outputs CHardwareWorker::Effective() const
@@ -365,7 +365,7 @@ void CHardwareWorker::RunOn(II2CTransfer& bus)
     }
 
     const long long cpu0 = ThreadCpuNs();
-    Status status{State::Connected, 0, {}, 0, false, {}, {}, {}};
+    Status status{State::Connected, 0, {}, 0, {}, {}, {}};
     auto next = Clock::now();
     bool bForce = true; // the first outputs go out whatever the device holds
     for (;;) {
@@ -402,7 +402,7 @@ void CHardwareWorker::RunOn(II2CTransfer& bus)
         if (m_layout)
             m_layout->Refresh(std::chrono::duration<double>(now - m_t0).count());
         std::array<std::optional<double>, kChannels> read{};
-        Status swept{State::Connected, 0, {}, 0, false, {}, status.output, status.unconfirmed};
+        Status swept{State::Connected, 0, {}, 0, {}, status.output, status.unconfirmed};
         Sweep(converters, read, swept);
         const auto readAt = Clock::now();
         // The trip delay counts in sweep starts, the moments the layout is sampled.
@@ -435,8 +435,7 @@ void CHardwareWorker::RunOn(II2CTransfer& bus)
                     r.failed = false;
                     r.at = readAt;
                 } else {
-                    r.failed = true;
-                    swept.bAnyStale = true; // the last good value stays, ageing
+                    r.failed = true; // the last good value stays, ageing
                 }
             }
             m_lastSweep = Clock::now();

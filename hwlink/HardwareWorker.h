@@ -78,7 +78,6 @@ public:
         int nError = 0;   // CERR number of the last failure, 0: none
         std::string text; // its text
         int nDetail = 0;
-        bool bAnyStale = false;                   // some channel keeps an old reading
         std::array<Failure, kChannels> channel{}; // each wired input's last read
         Failure output;                           // an output that could not be written
         // Per channel: the port device whose read back output bit stayed
@@ -123,7 +122,7 @@ public:
     bool GetSample(int nChannel, Sample& sample, bool bTakePeak = false);
     // Latest reading of a wired channel: current 0 and stale before its
     // first good read; false for a channel without a converter.
-    bool Reading(int nChannel, double& current, bool& stale) const;
+    bool Reading(int nChannel, double& current, bool& stale);
     // Whether the worker reads (and so protects) the channel.
     bool Reads(int nChannel) const { return m_config.channel[nChannel - 1].bConverter; }
     // A reading older than this is stale.
